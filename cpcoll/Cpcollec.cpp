@@ -1,0 +1,202 @@
+#include <cpcoll/cpcollec.h>
+
+#include <cstdlib>
+#include <new>
+
+#include <cpcoll/detail/report.h>
+
+namespace {
+const char kSource[] = "cpcoll\\Cpcollec";
+const char kHeader[] = "cpcoll\\cpcollec";
+}  // namespace
+
+CPInternalContainer::~CPInternalContainer() {}
+
+// ---- CPCollection: construction and bookkeeping ------------------------
+
+CPCollection::CPCollection() : nXACT(0), nLength(0), eKeyKind(ekeyNone) {}
+
+CPCollection::CPCollection(const CPCollection& other)
+    : Createable(), Iterable(other), nXACT(other.nXACT), nLength(other.nLength), eKeyKind(other.eKeyKind) {}
+
+CPCollection& CPCollection::operator=(const CPCollection& other) {
+  Iterable::operator=(other);
+  nXACT = other.nXACT;
+  nLength = other.nLength;
+  eKeyKind = other.eKeyKind;
+  return *this;
+}
+
+CPCollection::~CPCollection() {}
+
+unsigned long CPCollection::IncrementLength() {
+  ++nXACT;
+  return ++nLength;
+}
+
+unsigned long CPCollection::DecrementLength() {
+  CP_ASSERT(nLength > 0, kHeader, "nLength >0");
+  ++nXACT;
+  return --nLength;
+}
+
+void CPCollection::ClearLength() {
+  ++nXACT;
+  nLength = 0;
+}
+
+// ---- Typed slots: refused here -----------------------------------------
+
+short CPCollection::vadd(void*, void*) { return 0; }
+short CPCollection::vadd(void*, CPString*) { return 0; }
+short CPCollection::vadd(void*, const char*) { return 0; }
+short CPCollection::vadd(void*, long) { return 0; }
+short CPCollection::vadd(void*) { return 0; }
+void* CPCollection::vremoveByProbe(void*) { return nullptr; }
+void* CPCollection::vremove(void*) { return nullptr; }
+void* CPCollection::vremove(CPString*) { return nullptr; }
+void* CPCollection::vremove(const char*) { return nullptr; }
+void* CPCollection::vremove(long) { return nullptr; }
+void* CPCollection::vfind(void*) { return nullptr; }
+void* CPCollection::vfind(CPString*) { return nullptr; }
+void* CPCollection::vfind(char*) { return nullptr; }
+void* CPCollection::vfind(long) { return nullptr; }
+
+// ---- Typed entry points ------------------------------------------------
+
+bool CPCollection::CommitKind(char eKind) {
+  if (eKeyKind == ekeyNone) eKeyKind = eKind;
+  return eKeyKind == eKind;
+}
+
+short CPCollection::add(void* pvItem) { return CommitKind(ekeyPlain) ? vadd(pvItem) : 0; }
+short CPCollection::add(void* pvItem, long nKey) { return CommitKind(ekeyNumber) ? vadd(pvItem, nKey) : 0; }
+short CPCollection::add(void* pvItem, const char* pszKey) {
+  return CommitKind(ekeyString) ? vadd(pvItem, pszKey) : 0;
+}
+short CPCollection::add(void* pvItem, CPString* pstrKey) {
+  return CommitKind(ekeyString) ? vadd(pvItem, pstrKey) : 0;
+}
+short CPCollection::add(void* pvItem, void* pvKey) { return CommitKind(ekeyPointer) ? vadd(pvItem, pvKey) : 0; }
+
+void* CPCollection::removeByProbe(void* pvItem) { return eKeyKind == ekeyPlain ? vremoveByProbe(pvItem) : nullptr; }
+void* CPCollection::remove(long nKey) { return eKeyKind == ekeyNumber ? vremove(nKey) : nullptr; }
+void* CPCollection::remove(const char* pszKey) { return eKeyKind == ekeyString ? vremove(pszKey) : nullptr; }
+void* CPCollection::remove(CPString* pstrKey) { return eKeyKind == ekeyString ? vremove(pstrKey) : nullptr; }
+void* CPCollection::remove(void* pvKey) { return eKeyKind == ekeyPointer ? vremove(pvKey) : nullptr; }
+void* CPCollection::find(long nKey) { return eKeyKind == ekeyNumber ? vfind(nKey) : nullptr; }
+void* CPCollection::find(char* pszKey) { return eKeyKind == ekeyString ? vfind(pszKey) : nullptr; }
+void* CPCollection::find(CPString* pstrKey) { return eKeyKind == ekeyString ? vfind(pstrKey) : nullptr; }
+void* CPCollection::find(void* pvKey) { return eKeyKind == ekeyPointer ? vfind(pvKey) : nullptr; }
+
+// ---- Walks over the built-in cursor --------------------------------------
+
+void CPCollection::ForEach(IteratorAction* pAction) {
+  GotoTop();
+  while (void* pv = Retrieve()) {
+    pAction->pvItem = pv;
+    pAction->Perform();
+    Next();
+  }
+}
+
+void CPCollection::ForEach(CPActionFunc pfnAction, void* pvUser) {
+  GotoTop();
+  while (void* pv = Retrieve()) {
+    pfnAction(pv, pvUser);
+    Next();
+  }
+}
+
+void* CPCollection::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
+  GotoTop();
+  while (void* pv = Retrieve()) {
+    if (pfnCond(pv, pvUser)) return pv;
+    Next();
+  }
+  return nullptr;
+}
+
+void* CPCollection::NextThat(CPConditionFunc pfnCond, void* pvUser) {
+  Next();
+  while (void* pv = Retrieve()) {
+    if (pfnCond(pv, pvUser)) return pv;
+    Next();
+  }
+  return nullptr;
+}
+
+// ---- Vector export, import and copying -------------------------------------
+
+void** CPCollection::BuildVector() {
+  if (nLength == 0) return nullptr;
+  unsigned long n = nLength;
+  void** ppvVector = new (std::nothrow) void*[n];
+  CP_FAIL_IF_NIL(ppvVector, kSource, "ppvVector");
+  unsigned long i = 0;
+  GotoTop();
+  while (void* pv = Retrieve()) {
+    if (i == n) break;  // a container whose walk outruns its count
+    ppvVector[i++] = pv;
+    Next();
+  }
+  for (; i < n; ++i) ppvVector[i] = nullptr;
+  return ppvVector;
+}
+
+void CPCollection::AddFrom(CPCollection* pclFrom) {
+  CP_ASSERT(pclFrom != nullptr, kSource, "pclFrom");
+  if (pclFrom->Length() == 0) return;
+  pclFrom->GotoTop();
+  while (void* pv = pclFrom->Retrieve()) {
+    Add(pv);
+    pclFrom->Next();
+  }
+}
+
+void CPCollection::CopyFrom(CPCollection* pclFrom) {
+  if (nLength == 0) AddFrom(pclFrom);
+}
+
+// ---- CPFlatCollection ------------------------------------------------------
+
+CPFlatCollection::~CPFlatCollection() {}
+
+void CPFlatCollection::BuildFromVector(void** ppv, unsigned long n) {
+  if (nLength != 0 || ppv == nullptr || n < 1) return;
+  for (unsigned long i = 0; i < n; ++i) Add(ppv[i]);
+}
+
+void CPFlatCollection::Sort(CPCompareFunc pfnCompare) {
+  if (nLength == 0) return;
+  unsigned long n = nLength;
+  void** ppv = BuildVector();
+  std::qsort(ppv, n, sizeof(void*), pfnCompare);
+  DetachAll();
+  try {
+    BuildFromVector(ppv, n);
+  } catch (...) {
+    delete[] ppv;
+    throw;
+  }
+  delete[] ppv;
+}
+
+void CPFlatCollection::SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompare) {
+  CP_ASSERT(pclFrom != nullptr, kSource, "pcollFrom");
+  if (pclFrom->Length() == 0 || nLength != 0) return;
+  unsigned long n = pclFrom->Length();
+  void** ppv = pclFrom->BuildVector();
+  std::qsort(ppv, n, sizeof(void*), pfnCompare);
+  try {
+    BuildFromVector(ppv, n);
+  } catch (...) {
+    delete[] ppv;
+    throw;
+  }
+  delete[] ppv;
+}
+
+// ---- CPKeyedCollection -----------------------------------------------------
+
+CPKeyedCollection::~CPKeyedCollection() {}

@@ -1,0 +1,15 @@
+// tarncoll: every public class of the library in one include.
+#ifndef TARNCOLL_CPCOLL_TARNCOLL_H
+#define TARNCOLL_CPCOLL_TARNCOLL_H
+
+#include <util/CPString.h>
+#include <util/Createable.h>
+#include <util/DynaBuffer.h>
+#include <util/Exceptions.h>
+#include <util/LogObj.h>
+#include <util/crc16.h>
+
+#include <cpcoll/cpcollec.h>
+#include <cpcoll/iterate.h>
+
+#endif

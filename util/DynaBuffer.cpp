@@ -1,0 +1,3 @@
+#include <util/DynaBuffer.h>
+
+DynaBuffer::~DynaBuffer() {}
