@@ -8,6 +8,8 @@
 class Counted : public Createable {
  public:
   explicit Counted(int id = 0) : nId(id) { ++Live(); }
+  Counted(const Counted& other) : Createable(other), nId(other.nId) { ++Live(); }
+  Counted& operator=(const Counted& other) = default;
   ~Counted() override { --Live(); }
   int Id() const { return nId; }
   static int& Live() {
