@@ -100,7 +100,8 @@ TEST(CPStringText, CopyRangesAndSelfAssignment) {
   s.Copy(nullptr, 0, 0);
   EXPECT_STREQ(s.GetBuffer(), "");
   s = "a long text that does not fit the inline buffer of the string";
-  s = s;
+  CPString& alias = s;
+  s = alias;
   EXPECT_STREQ(s.GetBuffer(), "a long text that does not fit the inline buffer of the string");
   s.Copy(s.GetBuffer(), 2, 4);  // a range of its own text
   EXPECT_STREQ(s.GetBuffer(), "long");

@@ -21,7 +21,7 @@ class TARNCOLL_API DynaBuffer : public Createable {
     bPending = 0;
   }
 
- private:
+ protected:
   long nBufferSize;
   unsigned long nLength;
   char bTerminated;
