@@ -12,4 +12,8 @@
 #include <cpcoll/cpcollec.h>
 #include <cpcoll/iterate.h>
 
+#include <cpcoll/CPVector.h>
+#include <cpcoll/CpArray.h>
+#include <cpcoll/cpstack.h>
+
 #endif

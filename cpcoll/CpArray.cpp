@@ -1,0 +1,232 @@
+#include <cpcoll/CpArray.h>
+
+#include <cstring>
+
+#include <cpcoll/detail/report.h>
+#include <cpcoll/detail/slot_block.h>
+
+using cpcoll_detail::CopySlotBlock;
+using cpcoll_detail::DeleteSlotBlock;
+using cpcoll_detail::NewSlotBlock;
+using cpcoll_detail::NewSlotBlockOrThrow;
+
+namespace {
+const char kSource[] = "cpcoll\\CpArray";
+}  // namespace
+
+// ---- Construction and copying -----------------------------------------
+
+CPArray::CPArray(unsigned long ulSize)
+    : arpvThe(NewSlotBlockOrThrow(ulSize)), ulArraySize(ulSize), ulCurrentIndex(0), ulCursor(0) {}
+
+CPArray::CPArray(const CPArray& other)
+    : Createable(),
+      CPFlatCollection(other),
+      arpvThe(CopySlotBlock(other.arpvThe, other.ulCurrentIndex, other.ulArraySize)),
+      ulArraySize(other.ulArraySize),
+      ulCurrentIndex(other.ulCurrentIndex),
+      ulCursor(other.ulCursor) {}
+
+CPArray& CPArray::operator=(const CPArray& other) {
+  if (this == &other) return *this;
+  void** block = CopySlotBlock(other.arpvThe, other.ulCurrentIndex, other.ulArraySize);
+  DeleteSlotBlock(arpvThe);
+  CPFlatCollection::operator=(other);
+  arpvThe = block;
+  ulArraySize = other.ulArraySize;
+  ulCurrentIndex = other.ulCurrentIndex;
+  ulCursor = other.ulCursor;
+  return *this;
+}
+
+CPArray::~CPArray() {
+  ++nXACT;
+  ulCurrentIndex = 0;
+  nLength = 0;
+  DeleteSlotBlock(arpvThe);
+  arpvThe = nullptr;
+}
+
+IterationState* CPArray::CreateIterationState() { return new ArrayIterationState(this); }
+
+CPCollection* CPArray::CreateInstance() { return new CPArray(256); }
+
+// ---- Adding and removing -----------------------------------------------
+
+void CPArray::Add(void* pvItem) {
+  if (ulCurrentIndex >= ulArraySize) return;
+  arpvThe[ulCurrentIndex++] = pvItem;
+  IncrementLength();
+}
+
+void CPArray::AddInternalContainer(CPInternalContainer*) {}
+
+char CPArray::InsertIDX(unsigned long idx, void* pvItem) {
+  if (idx > ulArraySize) return 0;
+  if (idx > ulCurrentIndex) {
+    Add(pvItem);
+    return 1;
+  }
+  if (ulCurrentIndex >= ulArraySize) return 0;  // full: no slot to move into
+  std::memmove(arpvThe + idx + 1, arpvThe + idx, (ulCurrentIndex - idx) * sizeof(void*));
+  arpvThe[idx] = pvItem;
+  ++ulCurrentIndex;
+  IncrementLength();
+  return 1;
+}
+
+char CPArray::FindElement(void* pvItem, unsigned long* pulIndex) {
+  for (unsigned long i = 0; i < ulCurrentIndex; ++i) {
+    if (arpvThe[i] == pvItem) {
+      *pulIndex = i;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void CPArray::RemoveAt(unsigned long idx) {
+  DecrementLength();  // reports before anything moves when the count is off
+  std::memmove(arpvThe + idx, arpvThe + idx + 1, (ulCurrentIndex - idx - 1) * sizeof(void*));
+  --ulCurrentIndex;
+  ulCursor = 0;
+}
+
+char CPArray::Detach(void* pvItem) {
+  unsigned long idx;
+  if (!FindElement(pvItem, &idx)) return 0;
+  RemoveAt(idx);
+  return 1;
+}
+
+char CPArray::Destroy(void* pvItem, CPKillFunc pfnKill) {
+  unsigned long idx;
+  if (!FindElement(pvItem, &idx)) return 0;
+  pfnKill(pvItem, nullptr);
+  RemoveAt(idx);
+  return 1;
+}
+
+char CPArray::DetachAll() {
+  ++nXACT;
+  ulCurrentIndex = 0;
+  nLength = 0;
+  return 1;
+}
+
+char CPArray::DestroyAll(CPKillFunc pfnKill) {
+  ForEach(pfnKill, nullptr);
+  DetachAll();
+  ClearLength();
+  return 1;
+}
+
+void* CPArray::RetrieveIDX(unsigned long idx) { return idx < ulCurrentIndex ? arpvThe[idx] : nullptr; }
+
+// ---- Capacity -----------------------------------------------------------
+
+void CPArray::Resize(unsigned long ulSize) {
+  void** arpvNew = NewSlotBlock(ulSize);
+  CP_FAIL_IF_NIL(arpvNew, kSource, "arpvNew");
+  unsigned long ulKeep = ulCurrentIndex < ulSize ? ulCurrentIndex : ulSize;
+  if (ulKeep != 0) std::memcpy(arpvNew, arpvThe, ulKeep * sizeof(void*));
+  DeleteSlotBlock(arpvThe);
+  arpvThe = arpvNew;
+  ulArraySize = ulSize;
+  ulCursor = 0;
+  if (ulKeep < ulCurrentIndex) {  // the items beyond the new capacity are dropped
+    ulCurrentIndex = ulKeep;
+    nLength = ulKeep;
+    ++nXACT;
+  }
+}
+
+// ---- Walks ----------------------------------------------------------------
+
+CPCollection* CPArray::AllThat(CPConditionFunc pfnCond, void* pvUser) {
+  if (nLength == 0) return nullptr;
+  CPArray* parrReturn = new CPArray(ulCurrentIndex);
+  CP_FAIL_IF_NIL(parrReturn, kSource, "parrReturn");
+  try {
+    GotoTop();
+    while (void* pv = Retrieve()) {
+      if (pfnCond(pv, pvUser)) parrReturn->Add(pv);
+      Next();
+    }
+  } catch (...) {
+    delete parrReturn;
+    throw;
+  }
+  return parrReturn;
+}
+
+// ---- Built-in cursor ------------------------------------------------------
+
+void CPArray::GotoTop() { ulCursor = 0; }
+
+void CPArray::GotoBottom() { ulCursor = ulCurrentIndex - 1; }  // empty: wraps off the end
+
+long CPArray::Next() {
+  if (ulCursor < ulCurrentIndex) return static_cast<long>(++ulCursor);
+  ulCursor = ulCurrentIndex;
+  return 0;
+}
+
+long CPArray::Prev() {
+  if (ulCursor > 0) return static_cast<long>(--ulCursor);
+  return 0;
+}
+
+void* CPArray::Retrieve() { return ulCursor < ulCurrentIndex ? arpvThe[ulCursor] : nullptr; }
+
+// ---- ArrayIterationState --------------------------------------------------
+
+ArrayIterationState::ArrayIterationState(CPArray* parr) : IterationState(parr), ulIndex(0) {}
+
+ArrayIterationState::ArrayIterationState(const ArrayIterationState& other)
+    : Createable(), IterationState(other), ulIndex(other.ulIndex) {}
+
+ArrayIterationState& ArrayIterationState::operator=(const ArrayIterationState& other) {
+  IterationState::operator=(other);
+  ulIndex = other.ulIndex;
+  return *this;
+}
+
+ArrayIterationState::~ArrayIterationState() {}
+
+CPArray* ArrayIterationState::Array() const { return static_cast<CPArray*>(pclAssociated); }
+
+short ArrayIterationState::vgotoTop() {
+  ulIndex = 0;
+  return 1;
+}
+
+short ArrayIterationState::vgotoBottom() {
+  ulIndex = Array()->_get_ulCurrentIndex() - 1;  // empty: wraps off the end
+  return 1;
+}
+
+short ArrayIterationState::vgotoIDX(unsigned long i) {
+  if (i >= Array()->_get_ulCurrentIndex()) return 0;
+  ulIndex = i;
+  return 1;
+}
+
+short ArrayIterationState::vgotoNext() {
+  unsigned long ulCount = Array()->_get_ulCurrentIndex();
+  if (ulIndex < ulCount) return static_cast<short>(++ulIndex);
+  ulIndex = ulCount;
+  return 0;
+}
+
+short ArrayIterationState::vgotoPrev() {
+  if (ulIndex > 0) return static_cast<short>(--ulIndex);
+  return 0;
+}
+
+void* ArrayIterationState::vretrieve() {
+  CPArray* parr = Array();
+  return ulIndex < parr->_get_ulCurrentIndex() ? parr->_get_arpvThe()[ulIndex] : nullptr;
+}
+
+CPInternalContainer* ArrayIterationState::vretrieveInternalContainer() { return nullptr; }

@@ -1,0 +1,40 @@
+#include <cpcoll/detail/slot_block.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace cpcoll_detail {
+
+namespace {
+std::atomic<long> g_nFailCountdown{0};  // see SetSlotBlockFailure; 0: no failure planned
+}  // namespace
+
+void** NewSlotBlock(unsigned long n) {
+  // Refuse a byte size that wraps before the allocator could see it.
+  if (n > SIZE_MAX / sizeof(void*)) throw std::bad_alloc();
+  if (g_nFailCountdown.load(std::memory_order_relaxed) > 0 &&
+      g_nFailCountdown.fetch_sub(1, std::memory_order_relaxed) == 1)
+    return nullptr;
+  return new void*[n];
+}
+
+void** NewSlotBlockOrThrow(unsigned long n) {
+  void** block = NewSlotBlock(n);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void** CopySlotBlock(void* const* from, unsigned long ulCount, unsigned long n) {
+  void** block = NewSlotBlockOrThrow(n);
+  if (ulCount != 0) std::memcpy(block, from, ulCount * sizeof(void*));
+  return block;
+}
+
+void DeleteSlotBlock(void** block) noexcept { delete[] block; }
+
+void SetSlotBlockFailure(long nth) { g_nFailCountdown.store(nth > 0 ? nth : 0); }
+
+}  // namespace cpcoll_detail

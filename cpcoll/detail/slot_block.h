@@ -1,0 +1,31 @@
+// Internal: the blocks of item slots behind the array, the stack and the
+// vector.  A block is one standard array allocation of n void* cells; it is
+// never grown in place and never holds anything but caller-owned pointers.
+#ifndef TARNCOLL_CPCOLL_DETAIL_SLOT_BLOCK_H
+#define TARNCOLL_CPCOLL_DETAIL_SLOT_BLOCK_H
+
+namespace cpcoll_detail {
+
+// A new block of n uninitialised slots (n may be 0).  Throws std::bad_alloc
+// when n slots' byte size does not fit a size_t or the allocation fails.
+// Yields null only when the test hook below asks for it.
+void** NewSlotBlock(unsigned long n);
+
+// As NewSlotBlock, but a null block throws std::bad_alloc too: for
+// constructors, which must not leave anything half-built.
+void** NewSlotBlockOrThrow(unsigned long n);
+
+// A new block of n slots holding a copy of the first ulCount slots of
+// from (ulCount <= n); throws as NewSlotBlockOrThrow.
+void** CopySlotBlock(void* const* from, unsigned long ulCount, unsigned long n);
+
+// Frees a block from NewSlotBlock (null is ignored); never the items.
+void DeleteSlotBlock(void** block) noexcept;
+
+// Test hook: the nth NewSlotBlock from now (1 = the next) yields null once,
+// as a null-returning allocator would; 0 switches it off.
+void SetSlotBlockFailure(long nth);
+
+}  // namespace cpcoll_detail
+
+#endif
