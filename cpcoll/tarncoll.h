@@ -12,8 +12,10 @@
 #include <cpcoll/cpcollec.h>
 #include <cpcoll/iterate.h>
 
+#include <cpcoll/CPHashTable.h>
 #include <cpcoll/CPVector.h>
 #include <cpcoll/CpArray.h>
+#include <cpcoll/cplist.h>
 #include <cpcoll/cpstack.h>
 
 #endif

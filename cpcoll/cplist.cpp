@@ -1,0 +1,638 @@
+#include <cpcoll/cplist.h>
+
+#include <cpcoll/detail/bucket_links.h>
+#include <cpcoll/detail/report.h>
+
+using tarncoll_detail::LinkAfter;
+using tarncoll_detail::LinkBefore;
+using tarncoll_detail::Unlink;
+
+namespace {
+const char kSource[] = "cpcoll\\cplist";
+
+// Carries a container condition through the Iterator's 16-bit condition
+// type: the match is decided by the low 16 bits of the result.
+struct ConditionCall {
+  CPConditionFunc pfnCond;
+  void* pvUser;
+};
+
+short CallCondition(void* pvItem, void* pvCall) {
+  const ConditionCall* pcall = static_cast<const ConditionCall*>(pvCall);
+  return static_cast<short>(pcall->pfnCond(pvItem, pcall->pvUser));
+}
+
+// Keeps a node alive across a callback that may remove it from the list.
+class NodeHold {
+ public:
+  explicit NodeHold(CPBucket* pbkt) : pbkt_(pbkt) { pbkt_->AddRef(); }
+  ~NodeHold() { pbkt_->Release(); }
+  NodeHold(const NodeHold&) = delete;
+  NodeHold& operator=(const NodeHold&) = delete;
+
+ private:
+  CPBucket* pbkt_;
+};
+}  // namespace
+
+// ---- CPBucket ---------------------------------------------------------------
+
+CPBucket::CPBucket() : pbktPrev(nullptr), pbktNext(nullptr) { pvTheData = nullptr; }
+
+CPBucket::CPBucket(const CPBucket& other)
+    : Createable(), CPInternalContainer(other), pbktPrev(other.pbktPrev), pbktNext(other.pbktNext) {}
+
+CPBucket& CPBucket::operator=(const CPBucket& other) {
+  CPInternalContainer::operator=(other);
+  pbktPrev = other.pbktPrev;
+  pbktNext = other.pbktNext;
+  return *this;
+}
+
+CPBucket::~CPBucket() {}
+
+// ---- CPList: construction, copying, destruction -------------------------------
+
+CPList::CPList() { InitPointers(); }
+
+CPList::CPList(const CPList& other) : Createable(), CPFlatCollection(other) {
+  InitPointers();
+  nLength = 0;
+  AppendNodesOf(other);
+}
+
+CPList& CPList::operator=(const CPList& other) {
+  if (this == &other) return *this;
+  // Build the new chain first, so a failed allocation leaves this list as
+  // it was.
+  CPList lstCopy(other);
+  ReleaseAll(nullptr);
+  short nXACTOld = nXACT;
+  CPFlatCollection::operator=(other);
+  nXACT = static_cast<short>(nXACTOld + 1);  // cursors on this list fail fast
+  pbktHead = lstCopy.pbktHead;
+  pbktTail = lstCopy.pbktTail;
+  nLength = lstCopy.nLength;
+  lstCopy.InitPointers();
+  lstCopy.nLength = 0;
+  itThe._set_pitsThe(nullptr);
+  return *this;
+}
+
+CPList::~CPList() { ReleaseAll(nullptr); }
+
+void CPList::InitPointers() {
+  pbktHead = pbktTail = pbktReset = pbktCursor = pbktGot = pbktPeek = nullptr;
+  nDXCursor = -1;
+}
+
+CPBucket* CPList::NewBucket(void* pvItem) {
+  CPBucket* pbkt = new CPBucket;
+  if (pbkt) pbkt->_set_pvData(pvItem);
+  return pbkt;
+}
+
+void CPList::AppendNodesOf(const CPList& other) {
+  try {
+    for (CPBucket* pbkt = other.pbktHead; pbkt; pbkt = pbkt->_get_pbktNext()) {
+      CPBucket* pbktNew = NewBucket(pbkt->_get_pvData());
+      CP_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
+      LinkAfter(pbktHead, pbktTail, pbktTail, pbktNew);
+      pbktNew->AddRef();
+      ++nLength;
+    }
+  } catch (...) {
+    ReleaseAll(nullptr);
+    throw;
+  }
+}
+
+// ---- creation slots ---------------------------------------------------------------
+
+IterationState* CPList::CreateIterationState() { return new ListIterationState(this); }
+
+CPCollection* CPList::CreateInstance() { return new CPList; }
+
+// ---- bookkeeping shared by insertions and removals -----------------------------------
+
+void CPList::Linked(CPBucket* pbkt) {
+  pbkt->AddRef();
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  IncrementLength();
+}
+
+void CPList::Forget(CPBucket* pbkt) {
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  if (pbktGot == pbkt) pbktGot = nullptr;
+  if (pbktPeek == pbkt) pbktPeek = nullptr;
+}
+
+// ---- built-in cursor --------------------------------------------------------------------
+
+void CPList::GotoTop() {
+  pbktCursor = pbktHead;
+  nDXCursor = 0;
+  pbktPeek = nullptr;
+}
+
+void CPList::GotoBottom() {
+  pbktCursor = pbktTail;
+  nDXCursor = static_cast<long>(nLength) - 1;
+  pbktPeek = nullptr;
+}
+
+long CPList::Next() {
+  nDXCursor = -1;
+  if (pbktCursor == pbktTail) {
+    pbktCursor = nullptr;
+    return 0;
+  }
+  if (!pbktCursor) return 0;
+  pbktCursor = pbktCursor->_get_pbktNext();
+  return pbktCursor ? 1 : 0;
+}
+
+long CPList::Prev() {
+  nDXCursor = -1;
+  if (!pbktCursor || pbktCursor == pbktHead || !pbktCursor->_get_pbktPrev()) {
+    pbktCursor = nullptr;
+    return 0;
+  }
+  pbktCursor = pbktCursor->_get_pbktPrev();
+  return 1;
+}
+
+void* CPList::Retrieve() {
+  pbktGot = pbktCursor;
+  return pbktCursor ? pbktCursor->_get_pvData() : nullptr;
+}
+
+CPBucket* CPList::RetrieveBucket() {
+  pbktGot = pbktCursor;
+  return pbktCursor;
+}
+
+void CPList::SetResetPoint() { pbktReset = pbktCursor; }
+
+void CPList::ClearResetPoint() {
+  pbktReset = nullptr;
+  nDXCursor = -1;
+}
+
+void CPList::GotoResetPoint() {
+  if (!pbktReset) {
+    GotoTop();
+    return;
+  }
+  pbktCursor = pbktReset;
+  nDXCursor = -1;
+  pbktPeek = nullptr;
+}
+
+void* CPList::Peek() {
+  pbktPeek = pbktGot = pbktCursor;
+  return pbktCursor ? pbktCursor->_get_pvData() : nullptr;
+}
+
+void* CPList::PeekNext() {
+  if (pbktPeek && pbktPeek == pbktTail) return nullptr;
+  pbktPeek = pbktPeek ? pbktPeek->_get_pbktNext() : pbktCursor;
+  pbktGot = pbktPeek;
+  return pbktPeek ? pbktPeek->_get_pvData() : nullptr;
+}
+
+void* CPList::Get() {
+  pbktPeek = nullptr;
+  void* pv = Retrieve();
+  Next();
+  return pv;
+}
+
+void* CPList::RetrieveIDX(unsigned long idx) {
+  if (idx >= nLength) return nullptr;
+  if (nDXCursor == -1) {
+    GotoTop();
+    for (unsigned long i = 0; i < idx; ++i) Next();
+  } else {
+    long nDelta = static_cast<long>(idx) - nDXCursor;
+    for (; nDelta < 0; ++nDelta) Prev();
+    for (; nDelta > 0; --nDelta) Next();
+  }
+  nDXCursor = static_cast<long>(idx);
+  return Retrieve();
+}
+
+void* CPList::operator[](int i) {
+  long n = i;
+  if (n < 0) n += static_cast<long>(nLength);
+  return RetrieveIDX(static_cast<unsigned long>(n));
+}
+
+// ---- insertion ------------------------------------------------------------------------------
+
+void CPList::Add(void* pvItem) {
+  CPBucket* pbktNew = NewBucket(pvItem);
+  CP_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
+  LinkAfter(pbktHead, pbktTail, pbktTail, pbktNew);
+  Linked(pbktNew);
+}
+
+int CPList::Insert(void* pvItem) {
+  CPBucket* pbktNew = NewBucket(pvItem);
+  CP_FAIL_IF_NIL(pbktNew, kSource, "pbktNew");
+  if (pbktCursor) {
+    LinkBefore(pbktHead, pbktTail, pbktCursor, pbktNew);
+  } else {
+    CPBucket* pbktFormerHead = pbktHead;
+    LinkAfter(pbktHead, pbktTail, nullptr, pbktNew);
+    pbktCursor = pbktFormerHead ? pbktFormerHead : pbktNew;
+  }
+  Linked(pbktNew);
+  return 1;
+}
+
+int CPList::InsertAfter(void* pvItem) {
+  if (!pbktCursor) return 0;
+  CPBucket* pbktNew = NewBucket(pvItem);
+  CP_FAIL_IF_NIL(pbktNew, kSource, "pbktNew");
+  LinkAfter(pbktHead, pbktTail, pbktCursor, pbktNew);
+  Linked(pbktNew);
+  return 1;
+}
+
+void CPList::Intern(void* pvItem) {
+  if (FindBucket(pvItem)) return;
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  Add(pvItem);
+}
+
+void CPList::AddBucket(CPBucket* pbktA) {
+  CP_ASSERT(pbktA != nullptr, kSource, "pbktA !=0");
+  LinkAfter(pbktHead, pbktTail, pbktTail, pbktA);
+  Linked(pbktA);
+}
+
+void CPList::AddInternalContainer(CPInternalContainer*) {}
+
+// ---- search --------------------------------------------------------------------------------
+
+CPBucket* CPList::FindBucket(void* pvItem) {
+  CP_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");
+  GotoTop();
+  while (CPBucket* pbkt = pbktCursor) {
+    pbktGot = pbkt;
+    if (pbkt->_get_pvData() == pvItem) return pbkt;
+    Next();
+  }
+  return nullptr;
+}
+
+short CPList::Exists(void* pvItem) { return FindBucket(pvItem) ? 1 : 0; }
+
+CPBucket* CPList::FirstInternalContainerThat(CPConditionFunc pfnCond, void* pvUser) {
+  if (!pfnCond) return nullptr;
+  GotoTop();
+  while (CPBucket* pbkt = pbktCursor) {
+    pbktGot = pbkt;
+    if (pfnCond(pbkt, pvUser)) return pbkt;
+    Next();
+  }
+  return nullptr;
+}
+
+CPBucket* CPList::GetPredecessor(CPBucket* pbkt) {
+  if (!pbkt || pbkt == pbktHead) return nullptr;
+  return pbkt->_get_pbktPrev();
+}
+
+// ---- walks ---------------------------------------------------------------------------------
+
+void* CPList::WalkActions(IteratorAction* pAction, bool bStopOnMatch) {
+  while (void* pv = Retrieve()) {
+    CPBucket* pbkt = pbktCursor;
+    NodeHold hold(pbkt);  // the action may remove the node it was given
+    pAction->pvItem = pv;
+    short nResult = pAction->Perform();
+    if (bStopOnMatch && nResult) return pv;
+    pbktCursor = pbkt;
+    nDXCursor = -1;
+    Next();
+  }
+  return nullptr;
+}
+
+void CPList::ForEach(IteratorAction* pAction) {
+  GotoTop();
+  WalkActions(pAction, false);
+}
+
+void* CPList::FirstThat(IteratorAction* pAction) {
+  GotoTop();
+  return WalkActions(pAction, true);
+}
+
+void* CPList::NextThat(IteratorAction* pAction) {
+  Next();
+  return WalkActions(pAction, true);
+}
+
+void CPList::ForEach(CPActionFunc pfnAction, void* pvUser) {
+  if (nLength == 0) return;
+  IterationState* pitsA = CreateIterationState();
+  CP_FAIL_IF_NIL(pitsA, kSource, "pitsA");
+  Iterator itWalk;
+  itWalk._set_pitsThe(pitsA);
+  itWalk.forEach(pfnAction, pvUser);
+}
+
+void CPList::TakeSearchCursor() {
+  ListIterationState* plits = dynamic_cast<ListIterationState*>(itThe._get_pitsThe());
+  pbktCursor = plits ? plits->_get_pbktCursor() : nullptr;
+  nDXCursor = -1;
+}
+
+void* CPList::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
+  if (!pfnCond || nLength == 0) return nullptr;
+  IterationState* pitsA = CreateIterationState();
+  CP_FAIL_IF_NIL(pitsA, kSource, "pitsA");
+  itThe._set_pitsThe(pitsA);
+  ConditionCall call = {pfnCond, pvUser};
+  void* pv = itThe.firstThat(&CallCondition, &call);
+  TakeSearchCursor();
+  return pv;
+}
+
+void* CPList::NextThat(CPConditionFunc pfnCond, void* pvUser) {
+  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  if (!itThe._get_pitsThe()) return nullptr;  // no search to continue
+  ConditionCall call = {pfnCond, pvUser};
+  void* pv = itThe.nextThat(&CallCondition, &call);
+  TakeSearchCursor();
+  return pv;
+}
+
+CPCollection* CPList::AllThat(CPConditionFunc pfnCond, void* pvUser) {
+  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  CPList* plstNew = new CPList;
+  CP_FAIL_IF_NIL(plstNew, kSource, "plstNew");
+  try {
+    GotoTop();
+    while (void* pv = Retrieve()) {
+      if (pfnCond(pv, pvUser) == 1) plstNew->Add(pv);
+      Next();
+    }
+  } catch (...) {
+    delete plstNew;
+    throw;
+  }
+  return plstNew;
+}
+
+// ---- removal --------------------------------------------------------------------------------
+
+void CPList::UnlinkBucket(CPBucket* pbkt) {
+  if (!pbkt) return;
+  Forget(pbkt);
+  if (pbktCursor == pbkt) pbktCursor = pbkt->_get_pbktNext();
+  Unlink(pbktHead, pbktTail, pbkt);
+}
+
+void CPList::UnlinkTopBucket() {
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  if (!pbktHead) return;
+  UnlinkBucket(pbktHead);
+}
+
+void CPList::DetachBucket(void* pvBucket2Kill) {
+  CP_ASSERT(pvBucket2Kill != nullptr, kSource, "pvBucket2Kill");
+  CPBucket* pbkt = static_cast<CPBucket*>(pvBucket2Kill);
+  DecrementLength();
+  UnlinkBucket(pbkt);
+  pbkt->Release();
+}
+
+char CPList::Detach(void* pvItem) {
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  CPBucket* pbkt = FindBucket(pvItem);
+  if (!pbkt) return 0;
+  DecrementLength();
+  UnlinkBucket(pbkt);
+  pbkt->Release();
+  return 1;
+}
+
+char CPList::Destroy(void* pvItem, CPKillFunc pfnKill) {
+  CP_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc!=0");
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  CPBucket* pbkt = FindBucket(pvItem);
+  if (!pbkt) return 0;
+  DecrementLength();
+  try {
+    pfnKill(pvItem, nullptr);  // runs while the node is still linked
+  } catch (...) {
+    UnlinkBucket(pbkt);
+    pbkt->Release();
+    throw;
+  }
+  UnlinkBucket(pbkt);
+  pbkt->Release();
+  return 1;
+}
+
+void CPList::ReleaseAll(CPKillFunc pfnKill) {
+  // The chain is taken off the list before any callback runs, so a kill
+  // function sees an empty list, never a half-released one.
+  CPBucket* pbkt = pbktHead;
+  InitPointers();
+  nLength = 0;
+  while (pbkt) {
+    CPBucket* pbktNext = pbkt->_get_pbktNext();
+    pbkt->_set_pbktPrev(nullptr);
+    pbkt->_set_pbktNext(nullptr);
+    if (pfnKill) {
+      try {
+        pfnKill(pbkt->_get_pvData(), nullptr);
+      } catch (...) {
+        // Release the rest of the chain (items untouched), then pass it on.
+        pbkt->Release();
+        for (pbkt = pbktNext; pbkt; pbkt = pbktNext) {
+          pbktNext = pbkt->_get_pbktNext();
+          pbkt->_set_pbktPrev(nullptr);
+          pbkt->_set_pbktNext(nullptr);
+          pbkt->Release();
+        }
+        throw;
+      }
+    }
+    pbkt->Release();
+    pbkt = pbktNext;
+  }
+}
+
+char CPList::DetachAll() {
+  ReleaseAll(nullptr);
+  ClearLength();
+  return 1;
+}
+
+char CPList::DestroyAll(CPKillFunc pfnKill) {
+  CP_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc !=0");
+  ClearLength();
+  ReleaseAll(pfnKill);
+  return 1;
+}
+
+void* CPList::RetrieveAndDetachTop() {
+  GotoTop();
+  CPBucket* pbktTop = RetrieveBucket();
+  if (!pbktTop) return nullptr;
+  void* pv = pbktTop->_get_pvData();
+  DecrementLength();
+  UnlinkTopBucket();
+  pbktTop->Release();
+  return pv;
+}
+
+void CPList::DetachAllThat(CPConditionFunc pfnCond, void* pvUser) {
+  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  GotoTop();
+  while (void* pv = Retrieve()) {
+    CPBucket* pbkt = pbktCursor;
+    Next();
+    if (pfnCond(pv, pvUser) == 0) DetachBucket(pbkt);
+  }
+}
+
+// ---- ListIterationState -----------------------------------------------------------------
+
+ListIterationState::ListIterationState(CPList* plst)
+    : IterationState(plst),
+      pbktReset(nullptr),
+      pbktCursor(nullptr),
+      pbktGot(nullptr),
+      pbktPeek(nullptr),
+      nDXCursor(-1),
+      nXACTIndexed(0) {}
+
+ListIterationState::ListIterationState(const ListIterationState& other)
+    : Createable(),
+      IterationState(other),
+      pbktReset(other.pbktReset),
+      pbktCursor(other.pbktCursor),
+      pbktGot(other.pbktGot),
+      pbktPeek(other.pbktPeek),
+      nDXCursor(other.nDXCursor),
+      nXACTIndexed(other.nXACTIndexed) {}
+
+ListIterationState& ListIterationState::operator=(const ListIterationState& other) {
+  IterationState::operator=(other);
+  pbktReset = other.pbktReset;
+  pbktCursor = other.pbktCursor;
+  pbktGot = other.pbktGot;
+  pbktPeek = other.pbktPeek;
+  nDXCursor = other.nDXCursor;
+  nXACTIndexed = other.nXACTIndexed;
+  return *this;
+}
+
+ListIterationState::~ListIterationState() {}
+
+CPList* ListIterationState::List() const { return static_cast<CPList*>(pclAssociated); }
+
+short ListIterationState::vgotoTop() {
+  pbktCursor = List()->_get_pbktHead();
+  nDXCursor = 0;
+  nXACTIndexed = List()->_get_nXACT();
+  pbktPeek = nullptr;
+  return 1;
+}
+
+short ListIterationState::vgotoBottom() {
+  pbktCursor = List()->_get_pbktTail();
+  nDXCursor = static_cast<long>(List()->Length()) - 1;
+  nXACTIndexed = List()->_get_nXACT();
+  pbktPeek = nullptr;
+  return 1;
+}
+
+short ListIterationState::vgotoIDX(unsigned long idx) {
+  CPList* plst = List();
+  if (idx >= plst->Length()) return 0;
+  // The remembered index (and its node) are trusted only when the list has
+  // not changed since they were taken.
+  if (nDXCursor == -1 || nXACTIndexed != plst->_get_nXACT()) {
+    gotoTop();
+    for (unsigned long i = 0; i < idx; ++i) gotoNext();
+  } else {
+    long nDelta = static_cast<long>(idx) - nDXCursor;
+    for (; nDelta < 0; ++nDelta) gotoPrev();
+    for (; nDelta > 0; --nDelta) gotoNext();
+  }
+  nDXCursor = static_cast<long>(idx);
+  nXACTIndexed = plst->_get_nXACT();
+  return 1;
+}
+
+short ListIterationState::vgotoNext() {
+  nDXCursor = -1;
+  if (pbktCursor == List()->_get_pbktTail()) {
+    pbktCursor = nullptr;
+    return 0;
+  }
+  if (!pbktCursor) return 0;
+  pbktCursor = pbktCursor->_get_pbktNext();
+  return pbktCursor ? 1 : 0;
+}
+
+short ListIterationState::vgotoPrev() {
+  nDXCursor = -1;
+  if (!pbktCursor || pbktCursor == List()->_get_pbktHead() || !pbktCursor->_get_pbktPrev()) {
+    pbktCursor = nullptr;
+    return 0;
+  }
+  pbktCursor = pbktCursor->_get_pbktPrev();
+  return 1;
+}
+
+void* ListIterationState::vretrieve() {
+  pbktGot = pbktCursor;
+  return pbktCursor ? pbktCursor->_get_pvData() : nullptr;
+}
+
+CPInternalContainer* ListIterationState::vretrieveInternalContainer() {
+  pbktGot = pbktCursor;
+  return pbktCursor;
+}
+
+void* ListIterationState::peek() {
+  pbktPeek = pbktGot = pbktCursor;
+  return pbktCursor ? pbktCursor->_get_pvData() : nullptr;
+}
+
+void ListIterationState::setResetPoint() { pbktReset = pbktCursor; }
+
+void ListIterationState::clearResetPoint() {
+  pbktReset = nullptr;
+  nDXCursor = -1;
+}
+
+short ListIterationState::gotoResetPoint() {
+  if (!pbktReset) return gotoTop();
+  pbktCursor = pbktReset;
+  nDXCursor = -1;
+  pbktPeek = nullptr;
+  return 1;
+}
+
+CPBucket* ListIterationState::getPredecessor(CPBucket* pbkt) {
+  if (!pbkt || pbkt == List()->_get_pbktHead()) return nullptr;
+  return pbkt->_get_pbktPrev();
+}
