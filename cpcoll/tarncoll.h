@@ -12,10 +12,17 @@
 #include <cpcoll/cpcollec.h>
 #include <cpcoll/iterate.h>
 
+#include <cpcoll/CPDictionaryAssociation.h>
 #include <cpcoll/CPHashTable.h>
+#include <cpcoll/CPSymmetricMap.h>
 #include <cpcoll/CPVector.h>
 #include <cpcoll/CpArray.h>
+#include <cpcoll/Cpdict.h>
+#include <cpcoll/CrCollection.h>
 #include <cpcoll/cplist.h>
 #include <cpcoll/cpstack.h>
+#include <cpcoll/crdict.h>
+#include <cpcoll/crlist.h>
+#include <cpcoll/trackable.h>
 
 #endif

@@ -1,0 +1,114 @@
+#include <cpcoll/CPDictionaryAssociation.h>
+
+#include <cpcoll/detail/report.h>
+
+namespace {
+const char kSource[] = "cpcoll\\Cpdict";
+const char kUnNamed[] = "UnNamed";
+}  // namespace
+
+CPDictionaryAssociation::CPDictionaryAssociation()
+    : Createable(), bUseString(1), pstrKey(nullptr), pvValue(nullptr), nKeyCRC(0), bfFlags(0) {}
+
+CPDictionaryAssociation::CPDictionaryAssociation(const CPDictionaryAssociation& other)
+    : Createable(other), bUseString(other.bUseString), pstrKey(nullptr), pvValue(other.pvValue),
+      nKeyCRC(other.nKeyCRC), bfFlags(0) {
+  if (bUseString) {
+    pstrKey = other.pstrKey;
+    if (pstrKey) pstrKey->AddRef();
+  } else {
+    nKeyCardinal = other.nKeyCardinal;
+  }
+}
+
+CPDictionaryAssociation& CPDictionaryAssociation::operator=(const CPDictionaryAssociation& other) {
+  if (&other == this) return *this;
+  if (other.bUseString && other.pstrKey) other.pstrKey->AddRef();  // before DropKey: may be ours
+  DropKey();
+  bUseString = other.bUseString;
+  if (bUseString)
+    pstrKey = other.pstrKey;
+  else
+    nKeyCardinal = other.nKeyCardinal;
+  pvValue = other.pvValue;
+  nKeyCRC = other.nKeyCRC;
+  return *this;
+}
+
+CPDictionaryAssociation::~CPDictionaryAssociation() { DropKey(); }
+
+void CPDictionaryAssociation::DropKey() {
+  if (bUseString && pstrKey) pstrKey->Release();
+  pstrKey = nullptr;
+  nKeyCardinal = 0;
+}
+
+void CPDictionaryAssociation::TakeKeyString(CPString* pstr) {
+  DropKey();
+  pstrKey = pstr;
+  bUseString = 1;
+}
+
+CPString* CPDictionaryAssociation::NewKeyString(const char* pszText) {
+  CPString* pstr = new CPString(pszText && *pszText ? pszText : kUnNamed);
+  if (pstr) pstr->AddRef();
+  return pstr;
+}
+
+CPString* CPDictionaryAssociation::KeepKeyString(CPString* pstrKey, bool* pbShared) {
+  *pbShared = false;
+  if (!pstrKey) return NewKeyString(nullptr);
+  CPString* pstr = pstrKey;
+  if (pstrKey->_get_nRefCount() == 0) {
+    pstr = new CPString(*pstrKey);
+    if (!pstr) return nullptr;
+  } else {
+    *pbShared = true;
+  }
+  pstr->AddRef();
+  if (pstr->Length() == 0) pstr->Copy(kUnNamed, 0, 0);
+  return pstr;
+}
+
+void CPDictionaryAssociation::SetKeyString(const char* pszText) {
+  CPString* pstr = NewKeyString(pszText);
+  CP_FAIL_IF_NIL(pstr, kSource, "pstrKey");
+  TakeKeyString(pstr);
+}
+
+void CPDictionaryAssociation::SetKeyString(CPString* pstrKeyIn) {
+  bool bShared;
+  CPString* pstr = KeepKeyString(pstrKeyIn, &bShared);
+  CP_FAIL_IF_NIL(pstr, kSource, "pstrKey");
+  TakeKeyString(pstr);
+}
+
+void CPDictionaryAssociation::SetKeyCardinal(long n) {
+  DropKey();
+  nKeyCardinal = n;
+  bUseString = 0;
+}
+
+short CPDictionaryAssociation::MatchKeyString(const char* pszText) const {
+  return bUseString && pstrKey && *pstrKey == pszText ? 1 : 0;
+}
+
+short CPDictionaryAssociation::MatchKeyCardinal(long n) const { return !bUseString && nKeyCardinal == n ? 1 : 0; }
+
+const char* CPDictionaryAssociation::GetKeyString(CPString* pstrOut) {
+  if (bUseString && pstrKey) {
+    if (pstrOut) pstrOut->Copy(*pstrKey);
+    return pstrKey->GetBuffer();
+  }
+  if (!bUseString && pstrOut) pstrOut->Clear();
+  return "";
+}
+
+const char* CPDictionaryAssociation::GetKeyString(char* pszOut) {
+  if (bUseString && pstrKey) {
+    if (pszOut) pstrKey->StrCpy(pszOut, 0xFFFFFFFFul);
+    return pstrKey->GetBuffer();
+  }
+  if (pszOut) *pszOut = 0;
+  return "";
+}

@@ -1,0 +1,94 @@
+// CPDictionaryAssociation: one dictionary entry, a key and an item.
+//
+// The key is either a number or a CPString; both live in one pointer-wide
+// cell, read as pstrKey when bUseString is 1 and as nKeyCardinal when it is
+// 0.  The entry holds one reference on its key string.  An empty key text
+// is stored as "UnNamed".  The item is never dereferenced.
+//
+// Besides the key and the item the entry carries two fields that only the
+// dictionary holding it uses: the CRC that chose its slot and whether the
+// dictionary's key index knows it.  They are not part of the entry's value:
+// copies start outside any index.
+//
+// Costs: every operation is O(1) apart from the text copies and compares.
+#ifndef TARNCOLL_CPCOLL_CPDICTIONARYASSOCIATION_H
+#define TARNCOLL_CPCOLL_CPDICTIONARYASSOCIATION_H
+
+#include <util/CPString.h>
+#include <util/Createable.h>
+#include <util/export.h>
+
+class TARNCOLL_API CPDictionaryAssociation : public Createable {
+  friend class CPDictionary;
+  friend struct CPDictionaryInspector;
+
+ public:
+  // A string entry without a key string and with a null item.
+  CPDictionaryAssociation();
+  // Copies the key (taking its own reference on a key string) and the item.
+  CPDictionaryAssociation(const CPDictionaryAssociation& other);
+  CPDictionaryAssociation& operator=(const CPDictionaryAssociation& other);
+  // Releases the key string of a string entry.
+  ~CPDictionaryAssociation() override;
+
+  // Replaces the key by a new string holding pszText ("UnNamed" when the
+  // text is empty or null).  Reports FailIfNIL "pstrKey" (source
+  // cpcoll\Cpdict) when the string cannot be allocated; the entry is then
+  // unchanged.
+  void SetKeyString(const char* pszText);
+  // Replaces the key by pstrKey itself when somebody holds a reference on
+  // it (shared: later changes of its text show here), else by a copy of
+  // it.  An empty string is set to "UnNamed" (for its other holders too).
+  // A null pstrKey acts as the null text.  Reports FailIfNIL "pstrKey"
+  // when a copy cannot be allocated.
+  void SetKeyString(CPString* pstrKey);
+  // Replaces the key by the number n (releasing a key string).
+  void SetKeyCardinal(long n);
+
+  // 1 when this is a string entry whose key text equals pszText; else 0.
+  short MatchKeyString(const char* pszText) const;
+  // 1 when this is a numeric entry with the key n; else 0.
+  short MatchKeyCardinal(long n) const;
+
+  // String entry: copies the key into pstrOut and returns the key's text.
+  // Numeric entry: clears pstrOut, returns "".  String entry without a key
+  // string: returns "", pstrOut untouched.  pstrOut may be null.
+  const char* GetKeyString(CPString* pstrOut);
+  // String entry: copies the key text into pszOut (no length limit; null
+  // allowed) and returns the key's text.  Otherwise writes "" into pszOut
+  // and returns "".
+  const char* GetKeyString(char* pszOut);
+  long GetKeyCardinal() const { return bUseString ? 0 : nKeyCardinal; }
+  CPString* _get_pstrKey() const { return bUseString ? pstrKey : nullptr; }
+  char _get_bUseString() const { return bUseString; }
+  void _set_bUseString(char b) { bUseString = b; }  // plain store
+  void SetValue(void* pv) { pvValue = pv; }
+  void* GetValue() const { return pvValue; }
+
+ protected:
+  char bUseString;  // 1: string key (pstrKey), 0: numeric key
+  union {
+    CPString* pstrKey;  // key string, one reference held; may be null
+    long nKeyCardinal;  // numeric key
+  };
+  void* pvValue;  // the item; never dereferenced
+
+ private:
+  enum { eflagIndexed = 1, eflagShared = 2 };
+  // Drops the key string (if any); the key cell becomes 0.
+  void DropKey();
+  // Makes pstr (already referenced once for this entry) the key string.
+  void TakeKeyString(CPString* pstr);
+  // A new referenced key string for pszText ("UnNamed" when empty); null
+  // when out of memory.
+  static CPString* NewKeyString(const char* pszText);
+  // The string an entry keeps for pstrKey: pstrKey itself when referenced
+  // elsewhere (*pbShared set), else a referenced copy; null when a copy
+  // cannot be allocated.  The empty text becomes "UnNamed".
+  static CPString* KeepKeyString(CPString* pstrKey, bool* pbShared);
+
+  unsigned short nKeyCRC;  // the CRC whose low byte chose the entry's slot
+  unsigned char bfFlags;   // eflagIndexed, eflagShared
+};
+
+#endif

@@ -1,0 +1,798 @@
+#include <cpcoll/Cpdict.h>
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include <cpcoll/detail/report.h>
+
+namespace {
+const char kSource[] = "cpcoll\\Cpdict";
+const unsigned long kNoSlot = static_cast<unsigned long>(-1);
+
+inline CPDictionaryAssociation* EntryOf(CPBucket* pbkt) {
+  return static_cast<CPDictionaryAssociation*>(pbkt->_get_pvData());
+}
+
+inline void* KeyAsPointer(long nKey) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(nKey)); }
+
+// A condition result counts when its low 16 bits are non-zero (the slot
+// lists' searches run on 16-bit conditions).
+inline bool LowBitsSet(int nResult) { return (nResult & 0xFFFF) != 0; }
+
+int SameItem(void* pvItem, void* pvUser) { return pvItem == pvUser ? 1 : 0; }
+
+// Filler of the parallel vector.
+struct VectorFill {
+  CPDictionaryAssociation** ppda;
+  unsigned long nUsed;
+  unsigned long nCapacity;
+};
+
+void FillVector(void* pvEntry, void* pvUser) {
+  VectorFill* pfill = static_cast<VectorFill*>(pvUser);
+  if (pfill->nUsed < pfill->nCapacity) pfill->ppda[pfill->nUsed++] = static_cast<CPDictionaryAssociation*>(pvEntry);
+}
+}  // namespace
+
+crc16 CPDictionary::c16The;
+
+// ---- construction -------------------------------------------------------
+
+CPDictionary::CPDictionary(unsigned long)
+    : nCurrentSlot(-1), bRefreshVector(1), arpdaVector(nullptr), pdaFound(nullptr) {
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
+    arplstSlots[s] = nullptr;
+    anUnindexed[s] = 0;
+  }
+}
+
+CPDictionary::CPDictionary(const CPDictionary& other)
+    : Createable(), CPKeyedCollection(other), nCurrentSlot(-1), bRefreshVector(1), arpdaVector(nullptr),
+      pdaFound(nullptr) {
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
+    arplstSlots[s] = nullptr;
+    anUnindexed[s] = 0;
+  }
+  nLength = 0;
+  try {
+    CopyEntriesOf(other);
+  } catch (...) {
+    ClearAll(nullptr);
+    throw;
+  }
+  nXACT = other.nXACT;
+}
+
+CPDictionary& CPDictionary::operator=(const CPDictionary& other) {
+  if (&other == this) return *this;
+  CPDictionary dctCopy(other);  // a report here leaves this dictionary as it was
+  ClearAll(nullptr);
+  TakeContentOf(dctCopy);
+  eKeyKind = other.eKeyKind;
+  ++nXACT;
+  return *this;
+}
+
+CPDictionary::~CPDictionary() {
+  ClearAll(nullptr);
+  delete[] arpdaVector;
+}
+
+void CPDictionary::CopyEntriesOf(const CPDictionary& other) {
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
+    if (!other.arplstSlots[s]) continue;
+    for (CPBucket* pbkt = other.arplstSlots[s]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+      CPDictionaryAssociation* pdaFrom = EntryOf(pbkt);
+      CPDictionaryAssociation* pda = new CPDictionaryAssociation(*pdaFrom);
+      CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+      pda->bfFlags = pdaFrom->bfFlags & CPDictionaryAssociation::eflagShared;
+      LinkEntry(pda, s);
+    }
+  }
+}
+
+void CPDictionary::TakeContentOf(CPDictionary& other) {
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
+    arplstSlots[s] = other.arplstSlots[s];
+    anUnindexed[s] = other.anUnindexed[s];
+    other.arplstSlots[s] = nullptr;
+    other.anUnindexed[s] = 0;
+  }
+  idxKeys.Swap(other.idxKeys);
+  nLength = other.nLength;
+  other.nLength = 0;
+  bRefreshVector = 1;
+}
+
+// ---- creation slots -------------------------------------------------------
+
+IterationState* CPDictionary::CreateIterationState() { return new DictionaryIterationState(this); }
+
+CPCollection* CPDictionary::CreateInstance() { return new CPDictionary(eNumberOfSlots); }
+
+// ---- slots and CRCs -----------------------------------------------------
+
+unsigned long CPDictionary::KeyCRC(const char* pszKey, unsigned long* pnCRC) {
+  if (pnCRC) return *pnCRC;
+  unsigned short nCRC = 0;
+  return c16The.Calc(pszKey, &nCRC, nullptr) ? nCRC : 0;
+}
+
+unsigned long CPDictionary::HashOnString(const char* pszKey) { return KeyCRC(pszKey, nullptr); }
+
+unsigned long CPDictionary::HashOnCardinal(unsigned long nKey) { return nKey & 0xFF; }
+
+unsigned long CPDictionary::NextNonblankSlot(unsigned long s) {
+  for (; s < eNumberOfSlots; ++s)
+    if (arplstSlots[s]) return s;
+  return kNoSlot;
+}
+
+// ---- the key index ----------------------------------------------------------
+
+namespace {
+// The index key of an entry: its slot and text, or its number.
+struct EntryKey {
+  bool bString;
+  const char* pText;
+  unsigned long nTextLength;
+  unsigned long nSlot;
+  long nKey;
+};
+}  // namespace
+
+// Hash and key of an entry as the index files it.
+static unsigned long IndexHashOf(const CPDictionaryAssociation* pda, unsigned long nSlot, EntryKey* pkey) {
+  CPString* pstr = pda->_get_pstrKey();
+  pkey->bString = pda->_get_bUseString() != 0;
+  pkey->nSlot = nSlot;
+  pkey->pText = pstr ? pstr->GetBuffer() : "";
+  pkey->nTextLength = pstr ? pstr->Length() : 0;
+  pkey->nKey = pda->GetKeyCardinal();
+  if (pkey->bString) return cpcoll_detail::DictIndex::HashText(pkey->pText, pkey->nTextLength, nSlot);
+  return cpcoll_detail::DictIndex::HashNumber(static_cast<unsigned long>(pkey->nKey));
+}
+
+// True when the entry has the key (the entry's slot is checked by the
+// caller for strings through nKeyCRC).
+static bool EntryHasKey(const CPDictionaryAssociation* pda, const EntryKey& key, unsigned long nEntrySlot) {
+  if (key.bString) {
+    CPString* pstr = pda->_get_pstrKey();
+    return pda->_get_bUseString() && pstr && nEntrySlot == key.nSlot && pstr->Length() == key.nTextLength &&
+           std::memcmp(pstr->GetBuffer(), key.pText, key.nTextLength) == 0;
+  }
+  return !pda->_get_bUseString() && pda->GetKeyCardinal() == key.nKey;
+}
+
+void CPDictionary::IndexEntry(CPDictionaryAssociation* pda, CPBucket* pbkt, unsigned long nSlot) {
+  if (pda->bfFlags & CPDictionaryAssociation::eflagShared) {
+    ++anUnindexed[nSlot];
+    return;
+  }
+  EntryKey key;
+  unsigned long h = IndexHashOf(pda, nSlot, &key);
+  bool bTaken = idxKeys.Find(h, [&](CPDictionaryAssociation* p) { return EntryHasKey(p, key, p->nKeyCRC & 0xFF); });
+  if (!bTaken && idxKeys.Insert(h, pda, pbkt))
+    pda->bfFlags |= CPDictionaryAssociation::eflagIndexed;
+  else
+    ++anUnindexed[nSlot];
+}
+
+void CPDictionary::UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlot) {
+  if (!(pda->bfFlags & CPDictionaryAssociation::eflagIndexed)) {
+    --anUnindexed[nSlot];
+    return;
+  }
+  EntryKey key;
+  idxKeys.Erase(IndexHashOf(pda, nSlot, &key), pda);
+  pda->bfFlags &= ~CPDictionaryAssociation::eflagIndexed;
+  if (anUnindexed[nSlot] == 0) return;
+  // Another entry of the same key may now be the first: the earliest
+  // unindexed one that is not shared takes the index place.
+  for (CPBucket* pbkt = arplstSlots[nSlot]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+    CPDictionaryAssociation* pdaOther = EntryOf(pbkt);
+    if (pdaOther == pda || (pdaOther->bfFlags & (CPDictionaryAssociation::eflagIndexed |
+                                                 CPDictionaryAssociation::eflagShared)))
+      continue;
+    if (!EntryHasKey(pdaOther, key, pdaOther->nKeyCRC & 0xFF)) continue;
+    EntryKey keyOther;
+    if (idxKeys.Insert(IndexHashOf(pdaOther, nSlot, &keyOther), pdaOther, pbkt)) {
+      pdaOther->bfFlags |= CPDictionaryAssociation::eflagIndexed;
+      --anUnindexed[nSlot];
+    }
+    return;
+  }
+}
+
+CPDictionaryAssociation* CPDictionary::LocateString(const char* pszKey, unsigned long nSlot, CPBucket** ppbkt) {
+  *ppbkt = nullptr;
+  CPList* plst = arplstSlots[nSlot];
+  if (!plst || !pszKey) return nullptr;
+  if (anUnindexed[nSlot]) {
+    for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+      if (EntryOf(pbkt)->MatchKeyString(pszKey)) {
+        *ppbkt = pbkt;
+        return EntryOf(pbkt);
+      }
+    }
+    return nullptr;
+  }
+  EntryKey key = {true, pszKey, std::strlen(pszKey), nSlot, 0};
+  unsigned long h = cpcoll_detail::DictIndex::HashText(key.pText, key.nTextLength, nSlot);
+  cpcoll_detail::DictIndexCell* pc =
+      idxKeys.Find(h, [&](CPDictionaryAssociation* p) { return EntryHasKey(p, key, p->nKeyCRC & 0xFF); });
+  if (!pc) return nullptr;
+  *ppbkt = pc->pbkt;
+  return pc->pda;
+}
+
+CPDictionaryAssociation* CPDictionary::LocateNumber(unsigned long nKey, CPBucket** ppbkt) {
+  *ppbkt = nullptr;
+  unsigned long nSlot = nKey & 0xFF;
+  CPList* plst = arplstSlots[nSlot];
+  if (!plst) return nullptr;
+  long nWanted = static_cast<long>(nKey);
+  if (anUnindexed[nSlot]) {
+    for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+      if (EntryOf(pbkt)->MatchKeyCardinal(nWanted)) {
+        *ppbkt = pbkt;
+        return EntryOf(pbkt);
+      }
+    }
+    return nullptr;
+  }
+  EntryKey key = {false, nullptr, 0, nSlot, nWanted};
+  cpcoll_detail::DictIndexCell* pc = idxKeys.Find(cpcoll_detail::DictIndex::HashNumber(nKey),
+                                                  [&](CPDictionaryAssociation* p) { return EntryHasKey(p, key, nSlot); });
+  if (!pc) return nullptr;
+  *ppbkt = pc->pbkt;
+  return pc->pda;
+}
+
+// ---- linking and unlinking entries ----------------------------------------
+
+void CPDictionary::LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot) {
+  CPList* plst = arplstSlots[nSlot];
+  bool bNewList = false;
+  if (!plst) {
+    plst = new CPList;
+    if (!plst) {
+      delete pda;
+      CP_FAIL_IF_NIL(plst, kSource, "plstSlot");
+    }
+    bNewList = true;
+  }
+  try {
+    plst->Add(pda);
+  } catch (...) {
+    if (bNewList) delete plst;
+    delete pda;
+    throw;
+  }
+  arplstSlots[nSlot] = plst;
+  IndexEntry(pda, plst->_get_pbktTail(), nSlot);
+  IncrementLength();
+  bRefreshVector = 1;
+}
+
+void CPDictionary::RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc pfnKill) {
+  DecrementLength();  // reports "nLength >0" before anything changes
+  CPDictionaryAssociation* pda = EntryOf(pbkt);
+  CPList* plst = arplstSlots[nSlot];
+  bRefreshVector = 1;
+  pdaFound = nullptr;
+  UnindexEntry(pda, nSlot);
+  plst->DetachBucket(pbkt);
+  if (plst->Length() == 0) {
+    arplstSlots[nSlot] = nullptr;
+    delete plst;
+  }
+  if (pfnKill) pfnKill(pda->pvValue, nullptr);
+  delete pda;
+}
+
+void CPDictionary::RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill) {
+  pdaFound = nullptr;
+  if (!pszKey) return;
+  unsigned long nSlot = KeyCRC(pszKey, pnCRC) & 0xFF;
+  CPBucket* pbkt;
+  if (LocateString(pszKey, nSlot, &pbkt)) RemoveEntry(nSlot, pbkt, pfnKill);
+}
+
+void CPDictionary::RemoveNumber(unsigned long nKey, CPKillFunc pfnKill) {
+  CPBucket* pbkt;
+  if (LocateNumber(nKey, &pbkt)) RemoveEntry(nKey & 0xFF, pbkt, pfnKill);
+}
+
+void CPDictionary::ClearAll(CPKillFunc pfnKill) {
+  bRefreshVector = 1;
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
+    CPList* plst = arplstSlots[s];
+    if (!plst) continue;
+    arplstSlots[s] = nullptr;
+    anUnindexed[s] = 0;
+    for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+      CPDictionaryAssociation* pda = EntryOf(pbkt);
+      if (pfnKill) pfnKill(pda->pvValue, nullptr);
+      delete pda;
+    }
+    delete plst;
+  }
+  idxKeys.Clear();
+  ClearLength();
+  pdaFound = nullptr;
+}
+
+// ---- adding -----------------------------------------------------------------
+
+void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
+  if (ExistsKeyNum(nKey)) return;
+  bRefreshVector = 1;
+  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
+  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+  pda->SetKeyCardinal(static_cast<long>(nKey));
+  pda->pvValue = pvItem;
+  LinkEntry(pda, nKey & 0xFF);
+}
+
+void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long* pnCRC) {
+  unsigned long nCRC = KeyCRC(pszKey, pnCRC);
+  if (ExistsKeyString(pszKey, &nCRC)) return;
+  bRefreshVector = 1;
+  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
+  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+  CPString* pstr = CPDictionaryAssociation::NewKeyString(pszKey);
+  if (!pstr) {
+    delete pda;
+    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
+  }
+  pda->TakeKeyString(pstr);
+  pda->pvValue = pvItem;
+  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
+  LinkEntry(pda, nCRC & 0xFF);
+}
+
+void CPDictionary::AddKeyString(CPString* pstrKey, void* pvItem) { AddSharedKey(pstrKey, pvItem, false); }
+
+void CPDictionary::AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched) {
+  if (!pstrKey) {
+    AddKeyString(static_cast<const char*>(nullptr), pvItem, nullptr);
+    return;
+  }
+  unsigned long nCRC = pstrKey->_get_nCRC();
+  if (ExistsKeyString(pstrKey->GetBuffer(), &nCRC)) return;
+  bRefreshVector = 1;
+  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
+  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+  bool bShared;
+  CPString* pstr = CPDictionaryAssociation::KeepKeyString(pstrKey, &bShared);
+  if (!pstr) {
+    delete pda;
+    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
+  }
+  pda->TakeKeyString(pstr);
+  pda->pvValue = pvItem;
+  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
+  if (bShared && !bVouched) pda->bfFlags |= CPDictionaryAssociation::eflagShared;
+  LinkEntry(pda, nCRC & 0xFF);
+}
+
+void CPDictionary::Add(void* pvItem) {
+  AddKeyNum(static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(pvItem)), pvItem);
+}
+
+void CPDictionary::AddInternalContainer(CPInternalContainer*) {}
+
+void CPDictionary::AddList(CPList* plstEntries) {
+  if (!plstEntries) return;
+  bRefreshVector = 1;
+  for (CPBucket* pbkt = plstEntries->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+    CPDictionaryAssociation* pda = EntryOf(pbkt);
+    if (!pda) continue;
+    if (pda->_get_bUseString())
+      AddKeyString(pda->_get_pstrKey(), pda->GetValue());
+    else
+      AddKeyNum(static_cast<unsigned long>(pda->GetKeyCardinal()), pda->GetValue());
+  }
+}
+
+// ---- removing by key --------------------------------------------------------
+
+void CPDictionary::DetachKeyString(const char* pszKey, unsigned long* pnCRC) { RemoveString(pszKey, pnCRC, nullptr); }
+
+void CPDictionary::DetachKeyString(CPString* pstrKey) {
+  if (!pstrKey) return DetachKeyString(static_cast<const char*>(nullptr), nullptr);
+  unsigned long nCRC = pstrKey->_get_nCRC();
+  DetachKeyString(pstrKey->GetBuffer(), &nCRC);
+}
+
+void CPDictionary::DetachKeyNum(unsigned long nKey) { RemoveNumber(nKey, nullptr); }
+
+void CPDictionary::DestroyKeyNum(unsigned long nKey, CPKillFunc pfnKill) { RemoveNumber(nKey, pfnKill); }
+
+void CPDictionary::DestroyKeyString(const char* pszKey, CPKillFunc pfnKill, unsigned long* pnCRC) {
+  RemoveString(pszKey, pnCRC, pfnKill);
+}
+
+void CPDictionary::DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) {
+  if (!pstrKey) return DestroyKeyString(static_cast<const char*>(nullptr), pfnKill, nullptr);
+  unsigned long nCRC = pstrKey->_get_nCRC();
+  DestroyKeyString(pstrKey->GetBuffer(), pfnKill, &nCRC);
+}
+
+// ---- lookups ----------------------------------------------------------------
+
+CPDictionaryAssociation* CPDictionary::FindDAKeyString(const char* pszKey, unsigned long* pnCRC,
+                                                       unsigned long* pnSlot) {
+  pdaFound = nullptr;
+  if (!pszKey) return nullptr;
+  unsigned long nSlot = KeyCRC(pszKey, pnCRC) & 0xFF;
+  if (pnSlot) *pnSlot = nSlot;
+  CPBucket* pbkt;
+  pdaFound = LocateString(pszKey, nSlot, &pbkt);
+  return pdaFound;
+}
+
+void* CPDictionary::FindKeyNum(unsigned long nKey) {
+  CPBucket* pbkt;
+  CPDictionaryAssociation* pda = LocateNumber(nKey, &pbkt);
+  return pda ? pda->pvValue : nullptr;
+}
+
+void* CPDictionary::FindKeyString(const char* pszKey, unsigned long* pnCRC) {
+  CPDictionaryAssociation* pda = FindDAKeyString(pszKey, pnCRC, nullptr);
+  return pda ? pda->pvValue : nullptr;
+}
+
+void* CPDictionary::FindKeyString(CPString* pstrKey) {
+  if (!pstrKey) return FindKeyString(static_cast<const char*>(nullptr), nullptr);
+  unsigned long nCRC = pstrKey->_get_nCRC();
+  return FindKeyString(pstrKey->GetBuffer(), &nCRC);
+}
+
+long CPDictionary::ExistsKeyNum(unsigned long nKey) {
+  CPBucket* pbkt;
+  return LocateNumber(nKey, &pbkt) ? 1 : 0;
+}
+
+long CPDictionary::ExistsKeyString(CPString* pstrKey) {
+  if (!pstrKey) return ExistsKeyString(static_cast<const char*>(nullptr), nullptr);
+  unsigned long nCRC = pstrKey->_get_nCRC();
+  return ExistsKeyString(pstrKey->GetBuffer(), &nCRC);
+}
+
+long CPDictionary::ExistsKeyString(const char* pszKey, unsigned long* pnCRC) {
+  return FindKeyString(pszKey, pnCRC) ? 1 : 0;
+}
+
+long CPDictionary::ExistsValue(void* pvItem) { return FirstThat(&SameItem, pvItem) ? 1 : 0; }
+
+// ---- removing by item and all ---------------------------------------------
+
+CPBucket* CPDictionary::FindItemByCursor(void* pvItem) {
+  GotoTop();
+  while (CPDictionaryAssociation* pda = static_cast<CPDictionaryAssociation*>(RetrieveInternalContainer())) {
+    if (pda->pvValue == pvItem) return arplstSlots[nCurrentSlot]->_get_pbktCursor();
+    Next();
+  }
+  return nullptr;
+}
+
+char CPDictionary::Detach(void* pvItem) {
+  CPBucket* pbkt = FindItemByCursor(pvItem);
+  if (!pbkt) return 0;
+  RemoveEntry(static_cast<unsigned long>(nCurrentSlot), pbkt, nullptr);
+  return 1;
+}
+
+char CPDictionary::Destroy(void* pvItem, CPKillFunc pfnKill) {
+  CPBucket* pbkt = FindItemByCursor(pvItem);
+  if (!pbkt) return 0;
+  RemoveEntry(static_cast<unsigned long>(nCurrentSlot), pbkt, pfnKill);
+  return 1;
+}
+
+char CPDictionary::DetachAll() {
+  ClearAll(nullptr);
+  return 1;
+}
+
+char CPDictionary::DestroyAll(CPKillFunc pfnKill) {
+  ClearAll(pfnKill);
+  return 1;
+}
+
+// ---- built-in cursor ----------------------------------------------------------
+
+void CPDictionary::GotoTop() {
+  unsigned long s = NextNonblankSlot(0);
+  if (s == kNoSlot) {
+    nCurrentSlot = -1;
+    return;
+  }
+  nCurrentSlot = static_cast<short>(s);
+  arplstSlots[s]->GotoTop();
+}
+
+void CPDictionary::GotoBottom() {
+  if (nLength == 0) {
+    GotoTop();
+    return;
+  }
+  for (long s = eNumberOfSlots - 1; s >= 0; --s) {
+    if (!arplstSlots[s]) continue;
+    nCurrentSlot = static_cast<short>(s);
+    arplstSlots[s]->GotoBottom();
+    return;
+  }
+}
+
+long CPDictionary::Next() {
+  if (nCurrentSlot < 0 || nCurrentSlot >= eNumberOfSlots || !arplstSlots[nCurrentSlot]) return 0;
+  if (arplstSlots[nCurrentSlot]->Next()) return 1;
+  unsigned long s = NextNonblankSlot(static_cast<unsigned long>(nCurrentSlot) + 1);
+  if (s == kNoSlot) return 0;
+  nCurrentSlot = static_cast<short>(s);
+  arplstSlots[s]->GotoTop();
+  return 1;
+}
+
+long CPDictionary::Prev() { return 0; }
+
+void* CPDictionary::RetrieveInternalContainer() {
+  if (nCurrentSlot < 0 || nCurrentSlot >= eNumberOfSlots || !arplstSlots[nCurrentSlot]) return nullptr;
+  return arplstSlots[nCurrentSlot]->Retrieve();
+}
+
+void* CPDictionary::Retrieve() {
+  CPDictionaryAssociation* pda = static_cast<CPDictionaryAssociation*>(RetrieveInternalContainer());
+  return pda ? pda->pvValue : nullptr;
+}
+
+// ---- walks --------------------------------------------------------------------
+
+template <class Visit>
+CPDictionaryAssociation* CPDictionary::WalkUntil(Visit fVisit) {
+  short nSeen = nXACT;
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
+    if (!arplstSlots[s]) continue;
+    for (CPBucket* pbkt = arplstSlots[s]->_get_pbktHead(); pbkt;) {
+      CPDictionaryAssociation* pda = EntryOf(pbkt);
+      if (fVisit(pda)) return pda;
+      if (nXACT != nSeen) throw kCursorException;  // the node may be gone
+      pbkt = pbkt->_get_pbktNext();
+    }
+  }
+  return nullptr;
+}
+
+void CPDictionary::ForEach(IteratorAction* pAction) {
+  if (!pAction) return;
+  GotoTop();
+  while (CPDictionaryAssociation* pda = static_cast<CPDictionaryAssociation*>(RetrieveInternalContainer())) {
+    pAction->pvItem = pda->pvValue;
+    if (pda->bUseString) {
+      pAction->pvKey = pda->pstrKey;
+      pAction->bKeyIsString = 1;
+    } else {
+      pAction->pvKey = KeyAsPointer(pda->nKeyCardinal);
+      pAction->bKeyIsString = 0;
+    }
+    pAction->Perform();
+    Next();
+  }
+}
+
+void CPDictionary::ForEach(CPActionFunc pfnAction, void* pvUser) {
+  if (!pfnAction) return;
+  WalkUntil([&](CPDictionaryAssociation* pda) {
+    pfnAction(pda->pvValue, pvUser);
+    return false;
+  });
+}
+
+void CPDictionary::ForEach(CPKeyActionFunc pfnAction, void* pvUser) {
+  if (!pfnAction) return;
+  WalkUntil([&](CPDictionaryAssociation* pda) {
+    pfnAction(pda->pvValue, pvUser, pda->bUseString ? static_cast<void*>(pda->pstrKey) : KeyAsPointer(pda->nKeyCardinal));
+    return false;
+  });
+}
+
+void CPDictionary::ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) {
+  if (!pfnAction) return;
+  WalkUntil([&](CPDictionaryAssociation* pda) {
+    pfnAction(pda, pvUser);
+    return false;
+  });
+}
+
+void CPDictionary::ForEachKeyCardinal(void* pfnAction, void* pvUser) {
+  if (!pfnAction) return;
+  CPActionFunc pfn = reinterpret_cast<CPActionFunc>(pfnAction);
+  WalkUntil([&](CPDictionaryAssociation* pda) {
+    pfn(KeyAsPointer(pda->GetKeyCardinal()), pvUser);
+    return false;
+  });
+}
+
+void* CPDictionary::FirstThatKeyCardinal(void* pfnCond, void* pvUser) {
+  if (!pfnCond) return nullptr;
+  CPConditionFunc pfn = reinterpret_cast<CPConditionFunc>(pfnCond);
+  return WalkUntil([&](CPDictionaryAssociation* pda) { return pfn(KeyAsPointer(pda->GetKeyCardinal()), pvUser) != 0; });
+}
+
+CPDictionaryAssociation* CPDictionary::FirstEntryThat(CPConditionFunc pfnCond, void* pvUser, bool bEntries) {
+  if (!pfnCond) return nullptr;
+  return WalkUntil([&](CPDictionaryAssociation* pda) {
+    return LowBitsSet(pfnCond(bEntries ? static_cast<void*>(pda) : pda->pvValue, pvUser));
+  });
+}
+
+void* CPDictionary::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
+  CPDictionaryAssociation* pda = FirstEntryThat(pfnCond, pvUser, false);
+  return pda ? pda->pvValue : nullptr;
+}
+
+void* CPDictionary::FirstThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
+  return FirstEntryThat(pfnCond, pvUser, true);
+}
+
+void* CPDictionary::NextThat(CPConditionFunc, void*) {
+  CP_ASSERT(1 == 0, kSource, "1==0");
+  return nullptr;
+}
+
+void* CPDictionary::NextThatInternalContainer(CPConditionFunc, void*) {
+  CP_ASSERT(1 == 0, kSource, "1==0");
+  return nullptr;
+}
+
+CPCollection* CPDictionary::AllThatOf(CPConditionFunc pfnCond, void* pvUser, bool bEntries) {
+  CPDictionary* pdctNew = new CPDictionary(eNumberOfSlots);
+  CP_FAIL_IF_NIL(pdctNew, kSource, "pdctNew");
+  if (!pfnCond) return pdctNew;
+  try {
+    WalkUntil([&](CPDictionaryAssociation* pda) {
+      if (pfnCond(bEntries ? static_cast<void*>(pda) : pda->pvValue, pvUser) != 1) return false;
+      pdctNew->bRefreshVector = 1;
+      if (pda->bUseString)
+        pdctNew->AddSharedKey(pda->pstrKey, pda->pvValue, !(pda->bfFlags & CPDictionaryAssociation::eflagShared));
+      else
+        pdctNew->AddKeyNum(static_cast<unsigned long>(pda->nKeyCardinal), pda->pvValue);
+      return false;
+    });
+  } catch (...) {
+    delete pdctNew;
+    throw;
+  }
+  return pdctNew;
+}
+
+CPCollection* CPDictionary::AllThat(CPConditionFunc pfnCond, void* pvUser) { return AllThatOf(pfnCond, pvUser, false); }
+
+CPCollection* CPDictionary::AllThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
+  return AllThatOf(pfnCond, pvUser, true);
+}
+
+void CPDictionary::StringKeyList(char* pszOut) {
+  if (!pszOut) return;
+  char* psz = pszOut;
+  *psz = 0;
+  WalkUntil([&](CPDictionaryAssociation* pda) {
+    CPString* pstr = pda->_get_pstrKey();
+    if (pstr) {
+      std::memcpy(psz, pstr->GetBuffer(), pstr->Length());
+      psz += pstr->Length();
+    }
+    std::memcpy(psz, "\r\n", 3);
+    psz += 2;
+    return false;
+  });
+}
+
+// ---- positional access --------------------------------------------------------
+
+void CPDictionary::RefreshParallelVector() {
+  if (!bRefreshVector) return;
+  delete[] arpdaVector;
+  arpdaVector = nullptr;
+  if (nLength != 0) {
+    arpdaVector = new (std::nothrow) CPDictionaryAssociation*[nLength];
+    if (!arpdaVector) return;  // stays stale: positional reads walk instead
+    VectorFill fill = {arpdaVector, 0, nLength};
+    ForEachInternalContainer(&FillVector, &fill);
+    for (; fill.nUsed < nLength; ++fill.nUsed) arpdaVector[fill.nUsed] = nullptr;
+  }
+  bRefreshVector = 0;
+}
+
+CPDictionaryAssociation* CPDictionary::EntryAt(unsigned long i) {
+  RefreshParallelVector();
+  if (i >= nLength) return nullptr;
+  if (!bRefreshVector) return arpdaVector[i];
+  unsigned long n = 0;
+  return WalkUntil([&](CPDictionaryAssociation*) { return n++ == i; });
+}
+
+CPDictionaryAssociation* CPDictionary::RetrieveDAIDX(long i) { return EntryAt(static_cast<unsigned long>(i)); }
+
+void* CPDictionary::RetrieveIDX(unsigned long idx) {
+  CPDictionaryAssociation* pda = EntryAt(idx);
+  return pda ? pda->pvValue : nullptr;
+}
+
+// ---- DictionaryIterationState ---------------------------------------------------
+
+DictionaryIterationState::DictionaryIterationState(CPDictionary* pdct)
+    : IterationState(pdct), pbktCursor(nullptr), nCurrentSlot(-1) {}
+
+DictionaryIterationState::DictionaryIterationState(const DictionaryIterationState& other)
+    : Createable(), IterationState(other), pbktCursor(other.pbktCursor), nCurrentSlot(other.nCurrentSlot) {}
+
+DictionaryIterationState& DictionaryIterationState::operator=(const DictionaryIterationState& other) {
+  IterationState::operator=(other);
+  pbktCursor = other.pbktCursor;
+  nCurrentSlot = other.nCurrentSlot;
+  return *this;
+}
+
+DictionaryIterationState::~DictionaryIterationState() {}
+
+CPDictionary* DictionaryIterationState::Dictionary() const { return static_cast<CPDictionary*>(pclAssociated); }
+
+short DictionaryIterationState::vgotoTop() {
+  CPDictionary* pdct = Dictionary();
+  unsigned long s = pdct->NextNonblankSlot(0);
+  if (s == kNoSlot) {
+    nCurrentSlot = -1;
+    pbktCursor = nullptr;
+    return 0;
+  }
+  nCurrentSlot = static_cast<short>(s);
+  pbktCursor = pdct->arplstSlots[s]->_get_pbktHead();
+  return 1;
+}
+
+short DictionaryIterationState::vgotoBottom() {
+  CPDictionary* pdct = Dictionary();
+  if (pdct->Length() == 0) {
+    vgotoTop();
+    return 0;
+  }
+  for (long s = CPDictionary::eNumberOfSlots - 1; s >= 0; --s) {
+    if (!pdct->arplstSlots[s]) continue;
+    nCurrentSlot = static_cast<short>(s);
+    pbktCursor = pdct->arplstSlots[s]->_get_pbktTail();
+    return 1;
+  }
+  return 0;  // unreachable while nLength counts the entries
+}
+
+short DictionaryIterationState::vgotoIDX(unsigned long idx) {
+  vgotoTop();
+  for (unsigned long i = 0; i < idx; ++i)
+    if (!vgotoNext()) return 0;
+  return 1;
+}
+
+short DictionaryIterationState::vgotoNext() {
+  CPDictionary* pdct = Dictionary();
+  if (nCurrentSlot < 0 || nCurrentSlot >= CPDictionary::eNumberOfSlots) return 0;
+  CPList* plst = pdct->arplstSlots[nCurrentSlot];
+  if (!plst || !pbktCursor) return 0;  // off the end stays off
+  pbktCursor = pbktCursor == plst->_get_pbktTail() ? nullptr : pbktCursor->_get_pbktNext();
+  if (pbktCursor) return 1;
+  unsigned long s = pdct->NextNonblankSlot(static_cast<unsigned long>(nCurrentSlot) + 1);
+  if (s == kNoSlot) return 0;
+  nCurrentSlot = static_cast<short>(s);
+  pbktCursor = pdct->arplstSlots[s]->_get_pbktHead();
+  return 1;
+}
+
+short DictionaryIterationState::vgotoPrev() { return 1; }
+
+void* DictionaryIterationState::vretrieve() { return pbktCursor ? pbktCursor->_get_pvData() : nullptr; }
+
+CPInternalContainer* DictionaryIterationState::vretrieveInternalContainer() { return pbktCursor; }

@@ -1,0 +1,104 @@
+#include <cpcoll/trackable.h>
+
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include <cpcoll/Cpdict.h>
+#include <cpcoll/detail/report.h>
+#include <util/Exceptions.h>
+
+namespace {
+const char kSource[] = "cpcoll\\trackable";
+const unsigned long kLineSize = 256;
+const char kUnNamed[] = "UnNamed";
+
+// The name a class is tracked under: a dictionary stores the empty key as
+// "UnNamed" and never finds it by the empty text, so the empty (or null)
+// name is looked up as "UnNamed" too.
+const char* TrackedName(const char* pszClass) { return pszClass && *pszClass ? pszClass : kUnNamed; }
+
+void ReportRecord(void* pvRecord, void* pvOut) {
+  const TrackRec* prec = static_cast<const TrackRec*>(pvRecord);
+  // The average divides the two counts as unsigned 32-bit values.
+  unsigned long nAverage =
+      prec->nInstances == 0
+          ? 0
+          : static_cast<std::uint32_t>(prec->nSize) / static_cast<std::uint32_t>(prec->nInstances);
+  char szLine[kLineSize];
+  // A line too long for its buffer is cut there.
+  if (std::snprintf(szLine, sizeof szLine, "Class: %s.  Instances %ld.  Size: %ld.  Avg Size: %ld\r\n", prec->szClass,
+                    prec->nInstances, prec->nSize, static_cast<long>(nAverage)) < 0)
+    szLine[0] = 0;
+  Exceptions::_get_gexeptnsThe()->Message(szLine);
+  if (pvOut) std::strcat(static_cast<char*>(pvOut), szLine);
+}
+}  // namespace
+
+CPDictionary* Trackable::pdctAllocatedObjects = nullptr;
+short Trackable::bDisableTracking = 0;
+long Trackable::nTotalObjects = 0;
+long Trackable::nTotalSize = 0;
+
+short Trackable::AllocateObject(const char* pszClass, long nSize) {
+  if (bDisableTracking) return 1;
+  pszClass = TrackedName(pszClass);
+  bDisableTracking = 1;
+  // Everything that can fail comes first, so a report records nothing and
+  // leaves tracking switched on.
+  if (!pdctAllocatedObjects) {
+    CPDictionary* pdct = new CPDictionary(CPDictionary::eNumberOfSlots);
+    if (!pdct) bDisableTracking = 0;
+    CP_FAIL_IF_NIL(pdct, kSource, "pdctAllocatedObjects");
+    pdctAllocatedObjects = pdct;
+  }
+  TrackRec* prec = static_cast<TrackRec*>(pdctAllocatedObjects->FindKeyString(pszClass, nullptr));
+  if (!prec) {
+    prec = new (std::nothrow) TrackRec;
+    if (!prec) bDisableTracking = 0;
+    CP_FAIL_IF_NIL(prec, kSource, "ptrkrecA");
+    prec->szClass[0] = 0;
+    prec->nInstances = 0;
+    prec->nSize = 0;
+    try {
+      pdctAllocatedObjects->AddKeyString(pszClass, prec, nullptr);
+    } catch (...) {
+      delete prec;
+      bDisableTracking = 0;
+      throw;
+    }
+  }
+  std::snprintf(prec->szClass, sizeof prec->szClass, "%s", pszClass);
+  prec->nSize += nSize;
+  ++prec->nInstances;
+  ++nTotalObjects;
+  nTotalSize += nSize;
+  bDisableTracking = 0;
+  return 1;
+}
+
+short Trackable::DeAllocateObject(const char* pszClass, long nSize) {
+  if (!pdctAllocatedObjects) return 0;
+  if (bDisableTracking) return 1;
+  pszClass = TrackedName(pszClass);
+  TrackRec* prec = static_cast<TrackRec*>(pdctAllocatedObjects->FindKeyString(pszClass, nullptr));
+  if (!prec || prec->nInstances == 0) return 0;
+  --prec->nInstances;
+  --nTotalObjects;
+  nTotalSize -= nSize;
+  prec->nSize -= nSize;
+  return 1;
+}
+
+short Trackable::Report(char* pszOut) {
+  if (pszOut) *pszOut = 0;
+  if (pdctAllocatedObjects) pdctAllocatedObjects->ForEach(&ReportRecord, pszOut);
+  char szLine[kLineSize];
+  if (std::snprintf(szLine, sizeof szLine, "Total Number of Objects: %ld, Cumulative Size: %ld\r\n", nTotalObjects,
+                    nTotalSize) < 0)
+    szLine[0] = 0;
+  Exceptions::_get_gexeptnsThe()->Comment(kSource, __LINE__, szLine);
+  if (pszOut) std::strcat(pszOut, szLine);
+  return 1;
+}

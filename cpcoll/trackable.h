@@ -1,0 +1,73 @@
+// Trackable: process-wide allocation statistics per class name.
+//
+// Callers report each object they create (AllocateObject) and destroy
+// (DeAllocateObject) by class name and size; Report writes one line per
+// class ever recorded and a totals line.  The records live in one
+// CPDictionary keyed by class name, created by the first recorded
+// allocation; records and dictionary stay until the process ends.
+//
+//   pdctAllocatedObjects: "CPList" -> TrackRec{szClass, nInstances, nSize}
+//                         "Leaf"   -> TrackRec{...}
+//
+// Invariants: nTotalObjects is the sum of every record's nInstances and
+// nTotalSize the sum of their nSize (both change only together with a
+// record); nInstances never goes below 0.  Sizes are not checked against
+// each other, so nSize and nTotalSize may go below 0.
+//
+// Costs: AllocateObject and DeAllocateObject one dictionary lookup (plus
+// one record on a class's first allocation); Report O(classes).
+//
+// Not thread-safe: the statics are shared unprotected; bDisableTracking is
+// a plain flag, not a lock.
+#ifndef TARNCOLL_CPCOLL_TRACKABLE_H
+#define TARNCOLL_CPCOLL_TRACKABLE_H
+
+#include <util/export.h>
+
+class CPDictionary;
+
+// One record per class name, allocated with the standard operator new and
+// never freed.
+struct TrackRec {
+  char szClass[255];  // class name, zero-terminated, at most 254 characters
+  long nInstances;    // live instances
+  long nSize;         // sum of their sizes
+};
+
+class TARNCOLL_API Trackable {
+  friend struct TrackableInspector;
+
+ public:
+  // Records one new object of class pszClass with size nSize; returns 1.
+  // Nothing is recorded while bDisableTracking is non-zero.  Reports
+  // FailIfNIL "pdctAllocatedObjects" or "ptrkrecA" (source
+  // cpcoll\trackable) when the dictionary or a record cannot be allocated;
+  // nothing is recorded then.  An empty or null name is tracked as
+  // "UnNamed" (the dictionary's name for the empty key).
+  static short AllocateObject(const char* pszClass, long nSize);
+  // Records the end of one such object: 1 when recorded or while tracking
+  // is off; 0 (nothing changes) before any allocation, for an unknown
+  // class, or for a class without live instances.
+  static short DeAllocateObject(const char* pszClass, long nSize);
+  // Writes the report into pszOut (which must hold it all) and passes each
+  // class line to Exceptions::Message and the totals line to
+  // Exceptions::Comment.  Lines:
+  //   "Class: %s.  Instances %ld.  Size: %ld.  Avg Size: %ld\r\n"
+  //   "Total Number of Objects: %ld, Cumulative Size: %ld\r\n"
+  // The average is nSize / nInstances taken as unsigned values (0 without
+  // instances).  Each line is cut to fit its 256-byte buffer.  Before any
+  // allocation only the totals line is written.  A null pszOut receives
+  // nothing.  Returns 1.
+  static short Report(char* pszOut);
+
+  Trackable& operator=(const Trackable&) { return *this; }  // no instance data
+
+  static CPDictionary* pdctAllocatedObjects;  // the records by class name, or null
+  static short bDisableTracking;              // non-zero: record nothing
+
+ private:
+  static long nTotalObjects;  // live recorded objects, all classes
+  static long nTotalSize;     // sum of their sizes
+};
+
+#endif

@@ -1,0 +1,141 @@
+// Test support: the O(n) invariant check of CPDictionary and read access to
+// its internals (slot lists, key index, parallel vector, cursors).
+#ifndef TARNCOLL_TESTS_SUPPORT_DICTIONARY_INSPECTOR_H
+#define TARNCOLL_TESTS_SUPPORT_DICTIONARY_INSPECTOR_H
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <cpcoll/Cpdict.h>
+#include <util/crc16.h>
+
+struct CPDictionaryInspector {
+  typedef CPDictionaryAssociation Entry;
+
+  static CPList* Slot(const CPDictionary& d, unsigned long s) { return d.arplstSlots[s]; }
+  static unsigned int Unindexed(const CPDictionary& d, unsigned long s) { return d.anUnindexed[s]; }
+  static unsigned long IndexCount(const CPDictionary& d) { return d.idxKeys.Count(); }
+  static bool IsIndexed(const Entry* pda) { return (pda->bfFlags & Entry::eflagIndexed) != 0; }
+  static bool IsShared(const Entry* pda) { return (pda->bfFlags & Entry::eflagShared) != 0; }
+  static unsigned short KeyCRC(const Entry* pda) { return pda->nKeyCRC; }
+  static bool VectorFresh(const CPDictionary& d) { return d.bRefreshVector == 0; }
+  static Entry* Found(const CPDictionary& d) { return d.pdaFound; }
+  static short CursorSlot(const CPDictionary& d) { return d.nCurrentSlot; }
+  static short StateSlot(const DictionaryIterationState& s) { return s.nCurrentSlot; }
+  static CPBucket* StateNode(const DictionaryIterationState& s) { return s.pbktCursor; }
+  static Entry* FindDA(CPDictionary& d, const char* psz, unsigned long* pnCRC, unsigned long* pnSlot) {
+    return d.FindDAKeyString(psz, pnCRC, pnSlot);
+  }
+  static unsigned long HashOnString(CPDictionary& d, const char* psz) { return d.HashOnString(psz); }
+  static unsigned long HashOnCardinal(CPDictionary& d, unsigned long n) { return d.HashOnCardinal(n); }
+  static unsigned long NextNonblankSlot(CPDictionary& d, unsigned long s) { return d.NextNonblankSlot(s); }
+  // Corrupts the count, to reach the report of a removal at count 0.
+  static void SetLength(CPDictionary& d, unsigned long n) { d.nLength = n; }
+
+  // The entries in iteration order, read straight from the slot lists.
+  static std::vector<Entry*> Entries(const CPDictionary& d) {
+    std::vector<Entry*> v;
+    for (unsigned long s = 0; s < 256; ++s)
+      if (d.arplstSlots[s])
+        for (CPBucket* p = d.arplstSlots[s]->_get_pbktHead(); p; p = p->_get_pbktNext())
+          v.push_back(static_cast<Entry*>(p->_get_pvData()));
+    return v;
+  }
+
+  // "" when every invariant holds, else the first violation found.
+  // bRealCRCs: every string entry was filed under its text's own CRC (no
+  // caller-made pnCRC), so nKeyCRC must equal it.
+  static std::string Check(const CPDictionary& d, bool bRealCRCs = true) {
+    std::ostringstream err;
+    unsigned long nEntries = 0, nIndexedFlags = 0;
+    std::vector<const CPBucket*> nodes;
+    for (unsigned long s = 0; s < 256; ++s) {
+      CPList* plst = d.arplstSlots[s];
+      if (!plst) continue;
+      if (plst->Length() == 0) return Fail(err << "empty slot list in slot " << s);
+      unsigned long nInSlot = 0, nUnindexed = 0;
+      CPBucket* pPrev = nullptr;
+      for (CPBucket* p = plst->_get_pbktHead(); p; p = p->_get_pbktNext()) {
+        if (p->_get_pbktPrev() != pPrev) return Fail(err << "broken back link in slot " << s);
+        if (++nInSlot > plst->Length()) return Fail(err << "slot " << s << " longer than its count");
+        pPrev = p;
+        nodes.push_back(p);
+        Entry* pda = static_cast<Entry*>(p->_get_pvData());
+        if (!pda) return Fail(err << "null entry in slot " << s);
+        if (pda->bUseString) {
+          if (!pda->pstrKey) return Fail(err << "string entry without key string in slot " << s);
+          if ((pda->nKeyCRC & 0xFF) != s) return Fail(err << "string entry filed in slot " << s);
+          unsigned short nReal = crc16::Update(0, pda->pstrKey->GetBuffer(), pda->pstrKey->Length());
+          bool bUnNamed = pda->nKeyCRC == 0 && std::strcmp(pda->pstrKey->GetBuffer(), "UnNamed") == 0;
+          if (bRealCRCs && !IsShared(pda) && pda->nKeyCRC != nReal && !bUnNamed)
+            return Fail(err << "key \"" << pda->pstrKey->GetBuffer() << "\" filed under a foreign CRC");
+        } else if ((static_cast<unsigned long>(pda->nKeyCardinal) & 0xFF) != s) {
+          return Fail(err << "numeric key " << pda->nKeyCardinal << " in slot " << s);
+        }
+        if (IsIndexed(pda)) {
+          if (IsShared(pda)) return Fail(err << "shared entry in the index");
+          ++nIndexedFlags;
+        } else {
+          ++nUnindexed;
+        }
+      }
+      if (pPrev != plst->_get_pbktTail()) return Fail(err << "tail mismatch in slot " << s);
+      if (nInSlot != plst->Length()) return Fail(err << "slot " << s << " count mismatch");
+      if (nUnindexed != d.anUnindexed[s]) return Fail(err << "unindexed count of slot " << s);
+      nEntries += nInSlot;
+    }
+    if (nEntries != d.Length()) return Fail(err << "nLength " << d.Length() << " but " << nEntries << " entries");
+    std::vector<const CPBucket*> nodesInOrder(nodes);
+    std::sort(nodes.begin(), nodes.end());
+    // The index: exactly the flagged entries, each once, with its own node
+    // and the hash of its key, reachable from its home cell; no other cell
+    // on that way holds the same key.
+    const cpcoll_detail::DictIndexCell* pc = d.idxKeys.Cells();
+    unsigned long nCap = d.idxKeys.Capacity(), nMask = nCap - 1;
+    std::vector<const Entry*> inCells;
+    for (unsigned long i = 0; i < nCap; ++i) {
+      if (!pc[i].pda) continue;
+      const Entry* pda = pc[i].pda;
+      inCells.push_back(pda);
+      if (!IsIndexed(pda)) return Fail(err << "index cell of an unflagged entry");
+      if (!std::binary_search(nodes.begin(), nodes.end(), pc[i].pbkt) || pc[i].pbkt->_get_pvData() != pda)
+        return Fail(err << "index cell with a foreign node");
+      if (pc[i].nHash != HashOf(pda)) return Fail(err << "index cell with a stale hash");
+      for (unsigned long j = pc[i].nHash & nMask; j != i; j = (j + 1) & nMask) {
+        if (!pc[j].pda) return Fail(err << "index cell unreachable from its home");
+        if (pc[j].nHash == pc[i].nHash && SameKey(pc[j].pda, pda)) return Fail(err << "two indexed entries share a key");
+      }
+    }
+    std::sort(inCells.begin(), inCells.end());
+    if (std::adjacent_find(inCells.begin(), inCells.end()) != inCells.end()) return Fail(err << "entry in two cells");
+    if (inCells.size() != nIndexedFlags || inCells.size() != d.idxKeys.Count()) return Fail(err << "index count mismatch");
+    if (nCap && inCells.size() * 4 > nCap * 3) return Fail(err << "index over-full");
+    std::vector<Entry*> order;
+    order.reserve(nEntries);
+    for (const CPBucket* p : nodesInOrder) order.push_back(static_cast<Entry*>(p->_get_pvData()));
+    if (d.bRefreshVector == 0)
+      for (unsigned long i = 0; i < order.size(); ++i)
+        if (d.arpdaVector[i] != order[i]) return Fail(err << "parallel vector differs at " << i);
+    if (d.pdaFound && (std::find(order.begin(), order.end(), d.pdaFound) == order.end() || !d.pdaFound->bUseString))
+      return Fail(err << "pdaFound names a removed entry");
+    return std::string();
+  }
+
+ private:
+  // The index key of an entry: kind, then slot and text, or number.
+  static bool SameKey(const Entry* a, const Entry* b) {
+    if (a->bUseString != b->bUseString) return false;
+    if (!a->bUseString) return a->nKeyCardinal == b->nKeyCardinal;
+    return (a->nKeyCRC & 0xFF) == (b->nKeyCRC & 0xFF) && std::strcmp(a->pstrKey->GetBuffer(), b->pstrKey->GetBuffer()) == 0;
+  }
+  static unsigned long HashOf(const Entry* pda) {
+    if (!pda->bUseString) return cpcoll_detail::DictIndex::HashNumber(static_cast<unsigned long>(pda->nKeyCardinal));
+    return cpcoll_detail::DictIndex::HashText(pda->pstrKey->GetBuffer(), pda->pstrKey->Length(), pda->nKeyCRC & 0xFF);
+  }
+  static std::string Fail(std::ostream& os) { return static_cast<std::ostringstream&>(os).str(); }
+};
+
+#endif
