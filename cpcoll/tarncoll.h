@@ -12,8 +12,10 @@
 #include <cpcoll/cpcollec.h>
 #include <cpcoll/iterate.h>
 
+#include <cpcoll/BTree.h>
 #include <cpcoll/CPDictionaryAssociation.h>
 #include <cpcoll/CPHashTable.h>
+#include <cpcoll/CPQueue.h>
 #include <cpcoll/CPSymmetricMap.h>
 #include <cpcoll/CPVector.h>
 #include <cpcoll/CpArray.h>
@@ -23,6 +25,9 @@
 #include <cpcoll/cpstack.h>
 #include <cpcoll/crdict.h>
 #include <cpcoll/crlist.h>
+#include <cpcoll/crtree.h>
 #include <cpcoll/trackable.h>
+
+#include <cpcoll/modern.h>
 
 #endif

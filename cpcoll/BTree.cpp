@@ -1,0 +1,783 @@
+#include <cpcoll/BTree.h>
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include <cpcoll/detail/avl.h>
+#include <cpcoll/detail/key_registry.h>
+#include <cpcoll/detail/report.h>
+
+namespace {
+
+const char kSource[] = "cpcoll\\BTree";
+const char kEmptyText[] = "";  // the key of every empty CPString key
+
+inline std::uintptr_t Num(const void* pv) { return reinterpret_cast<std::uintptr_t>(pv); }
+
+// Three-way orders of the two key kinds.
+struct NumberOrder {
+  int operator()(const void* a, const void* b) const { return int(Num(a) > Num(b)) - int(Num(a) < Num(b)); }
+};
+struct TextOrder {
+  // strcmp compares as unsigned char, byte by byte.
+  int operator()(const void* a, const void* b) const {
+    return std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
+  }
+};
+
+// The node of an equal key, or null.  Numbers get plain comparisons (the
+// hot path); texts one three-way comparison per level.
+inline Leaf* FindIn(Leaf* plf, const void* pvKey, NumberOrder) {
+  const std::uintptr_t nKey = Num(pvKey);
+  while (plf != nullptr) {
+    const std::uintptr_t nNode = Num(plf->pvKey);
+    if (nKey < nNode)
+      plf = plf->plfLeft;
+    else if (nKey > nNode)
+      plf = plf->plfRight;
+    else
+      return plf;
+  }
+  return nullptr;
+}
+
+template <class Order>
+inline Leaf* FindIn(Leaf* plf, const void* pvKey, Order order) {
+  while (plf != nullptr) {
+    const int c = order(pvKey, plf->pvKey);
+    if (c < 0)
+      plf = plf->plfLeft;
+    else if (c > 0)
+      plf = plf->plfRight;
+    else
+      return plf;
+  }
+  return nullptr;
+}
+
+// Walks down from the root: the node with an equal key (*pbFound), or the
+// parent to attach below and the side (*pnSide +1 right, -1 left).
+inline Leaf* FindSlot(Leaf* plf, const void* pvKey, NumberOrder, bool* pbFound, int* pnSide) {
+  const std::uintptr_t nKey = Num(pvKey);
+  for (;;) {
+    const std::uintptr_t nNode = Num(plf->pvKey);
+    if (nKey == nNode) {
+      *pbFound = true;
+      return plf;
+    }
+    if (nKey < nNode) {
+      if (plf->plfLeft == nullptr) {
+        *pbFound = false;
+        *pnSide = -1;
+        return plf;
+      }
+      plf = plf->plfLeft;
+    } else {
+      if (plf->plfRight == nullptr) {
+        *pbFound = false;
+        *pnSide = 1;
+        return plf;
+      }
+      plf = plf->plfRight;
+    }
+  }
+}
+
+template <class Order>
+inline Leaf* FindSlot(Leaf* plf, const void* pvKey, Order order, bool* pbFound, int* pnSide) {
+  for (;;) {
+    const int c = order(pvKey, plf->pvKey);
+    if (c == 0) {
+      *pbFound = true;
+      return plf;
+    }
+    Leaf* plfNext = c > 0 ? plf->plfRight : plf->plfLeft;
+    if (plfNext == nullptr) {
+      *pbFound = false;
+      *pnSide = c > 0 ? 1 : -1;
+      return plf;
+    }
+    plf = plfNext;
+  }
+}
+
+inline void* AllOnes() { return reinterpret_cast<void*>(~std::uintptr_t(0)); }
+
+inline void* AsNode(Leaf* plf) { return static_cast<void*>(static_cast<CPInternalContainer*>(plf)); }
+
+}  // namespace
+
+// ---- Leaf ------------------------------------------------------------------
+
+Leaf::~Leaf() {}
+
+// ---- TreeIterationState ----------------------------------------------------
+
+TreeIterationState::TreeIterationState(CPTree* ptree) : IterationState(ptree), plfCursor(nullptr) {}
+
+TreeIterationState::TreeIterationState(const TreeIterationState& other)
+    : Createable(), IterationState(other), plfCursor(other.plfCursor) {}
+
+TreeIterationState& TreeIterationState::operator=(const TreeIterationState& other) {
+  IterationState::operator=(other);
+  plfCursor = other.plfCursor;
+  return *this;
+}
+
+TreeIterationState::~TreeIterationState() {}
+
+short TreeIterationState::vgotoTop() {
+  plfCursor = static_cast<CPTree*>(pclAssociated)->_get_plfHead();
+  return 1;
+}
+
+short TreeIterationState::vgotoBottom() {
+  plfCursor = static_cast<CPTree*>(pclAssociated)->_get_plfTail();
+  return 1;
+}
+
+short TreeIterationState::vgotoNext() {
+  if (plfCursor == nullptr) return 0;
+  plfCursor = plfCursor->plfNext;
+  return plfCursor != nullptr ? 1 : 0;
+}
+
+short TreeIterationState::vgotoPrev() {
+  if (plfCursor == nullptr) return 0;
+  plfCursor = plfCursor->plfPrev;
+  return plfCursor != nullptr ? 1 : 0;
+}
+
+void* TreeIterationState::vretrieve() { return plfCursor != nullptr ? plfCursor->pvData : nullptr; }
+
+CPInternalContainer* TreeIterationState::vretrieveInternalContainer() { return plfCursor; }
+
+// ---- CPTree: construction --------------------------------------------------
+
+CrDictionary* CPTree::pcrdctStringKeys = nullptr;
+
+CPTree::CPTree()
+    : etdsState(etreeNone),
+      plfRoot(nullptr),
+      plfHead(nullptr),
+      plfTail(nullptr),
+      plfCursor(nullptr),
+      bDeleteLeaves(1) {}
+
+CPTree::CPTree(const CPTree& other, bool bCopyLeaves)
+    : Createable(),
+      CPKeyedCollection(other),
+      etdsState(other.etdsState),
+      plfRoot(nullptr),
+      plfHead(nullptr),
+      plfTail(nullptr),
+      plfCursor(nullptr),
+      bDeleteLeaves(1) {
+  nLength = 0;  // the base copied the source's count; the nodes come next
+  if (bCopyLeaves) CopyLeavesFrom(other);
+}
+
+CPTree::CPTree(const CPTree& other) : CPTree(other, false) { CopyLeavesFrom(other); }
+
+CPTree& CPTree::operator=(const CPTree& other) {
+  if (this == &other) return *this;
+  DetachAll();
+  const short nXACTOwn = nXACT;
+  CPKeyedCollection::operator=(other);
+  nXACT = nXACTOwn;
+  nLength = 0;
+  etdsState = other.etdsState;
+  bDeleteLeaves = 1;
+  CopyLeavesFrom(other);
+  return *this;
+}
+
+CPTree::~CPTree() { CPTree::DetachAll(); }
+
+void CPTree::CopyLeavesFrom(const CPTree& other) {
+  try {
+    for (Leaf* plf = other.plfHead; plf != nullptr; plf = plf->plfNext) InsertLeaf(plf->pvData, plf->pvKey);
+  } catch (...) {
+    const short bKeep = bDeleteLeaves;
+    bDeleteLeaves = 1;
+    CPTree::DetachAll();
+    bDeleteLeaves = bKeep;
+    throw;
+  }
+}
+
+// ---- Ordering --------------------------------------------------------------
+
+short CPTree::IsGreaterThan(void* pvA, void* pvB) const {
+  if (etdsState == etreeString) return TextOrder()(pvA, pvB) > 0 ? 1 : 0;
+  return Num(pvA) > Num(pvB) ? 1 : 0;
+}
+
+short CPTree::IsEqualTo(void* pvA, void* pvB) const {
+  if (etdsState == etreeString) return TextOrder()(pvA, pvB) == 0 ? 1 : 0;
+  return Num(pvA) == Num(pvB) ? 1 : 0;
+}
+
+// ---- String-key uses ----------------------------------------------------------
+
+void CPTree::NoteKeyUseSlow(void* pvKey) {
+  if (pcrdctStringKeys != nullptr) keyreg::NoteKeyCopied(static_cast<const char*>(pvKey));
+}
+
+void CPTree::DropKeyUseSlow(void* pvKey) {
+  if (pcrdctStringKeys != nullptr) keyreg::NoteKeyDropped(static_cast<const char*>(pvKey));
+}
+
+void CPTree::CountIn() {
+  ++nXACT;
+  ++nLength;
+}
+
+void CPTree::CountOut() {
+  if (nLength == 0) DecrementLength();  // reports "nLength >0"
+  ++nXACT;
+  --nLength;
+}
+
+// ---- Structure: search, insertion, removal ---------------------------------
+
+Leaf* CPTree::FindLeaf(void* pvKey, short) const {
+  if (etdsState == etreeString) return pvKey != nullptr ? FindIn(plfRoot, pvKey, TextOrder()) : nullptr;
+  return FindIn(plfRoot, pvKey, NumberOrder());
+}
+
+void* CPTree::Find(void* pvKey) const {
+  Leaf* plf = FindLeaf(pvKey, 0);
+  return plf != nullptr ? plf->pvData : nullptr;
+}
+
+void CPTree::Add(void* pvData, void* pvKey) {
+  if (pvKey == AllOnes()) pvKey = pvData;
+  InsertLeaf(pvData, pvKey);
+}
+
+Leaf* CPTree::InsertLeaf(void* pvData, void* pvKey) {
+  if (pvKey == nullptr && etdsState == etreeString) return nullptr;  // a null text has no order
+  if (plfRoot == nullptr) {
+    Leaf* plfNew = new Leaf(pvKey, pvData);
+    CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
+    plfRoot = plfNew;
+    ListInsert(plfNew, nullptr);
+    CountIn();
+    NoteKeyUse(pvKey);
+    return plfNew;
+  }
+
+  bool bFound = false;
+  int nSide = 0;
+  Leaf* plfParent = etdsState == etreeString ? FindSlot(plfRoot, pvKey, TextOrder(), &bFound, &nSide)
+                                             : FindSlot(plfRoot, pvKey, NumberOrder(), &bFound, &nSide);
+  if (bFound) {
+    // An equal key: only the item changes (no count, no nXACT).
+    plfParent->pvData = pvData;
+    plfParent->_set_pvTheData(pvData);
+    return nullptr;
+  }
+
+  Leaf* plfNew = new Leaf(pvKey, pvData);
+  CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
+  plfNew->plfParent = plfParent;
+  if (nSide > 0)
+    plfParent->plfRight = plfNew;
+  else
+    plfParent->plfLeft = plfNew;
+  plfParent->nBalance = short(plfParent->nBalance + nSide);
+  ListInsert(plfNew, plfParent);
+  CountIn();
+  avl::RebalanceAfterInsert(&plfRoot, plfParent);
+  NoteKeyUse(pvKey);
+  return plfNew;
+}
+
+void* CPTree::DeleteBalance(void* pvKey) {
+  if (plfRoot == nullptr || (pvKey == nullptr && etdsState == etreeString)) return nullptr;
+  if (plfRoot->plfLeft == nullptr && plfRoot->plfRight == nullptr && IsEqualTo(plfRoot->pvKey, pvKey)) {
+    Leaf* plf = plfRoot;
+    void* pvItem = plf->pvData;
+    CountOut();
+    ListRemove(plf);
+    plfRoot = nullptr;
+    DropKeyUse(plf->pvKey);
+    if (bDeleteLeaves) {
+      if (plfCursor == plf) plfCursor = nullptr;
+      delete plf;
+    }
+    return pvItem;
+  }
+  Leaf* plf = FindLeaf(pvKey, 0);
+  if (plf == nullptr) return nullptr;
+  void* pvItem = plf->pvData;
+  RemoveLeaf(plf);
+  return pvItem;
+}
+
+void CPTree::DetachLeaf(Leaf* plf) {
+  if (plf != nullptr) RemoveLeaf(plf);
+}
+
+void CPTree::RemoveLeaf(Leaf* plf) {
+  CountOut();  // Assert "nLength >0" before any change
+  ListRemove(plf);
+  avl::Unlink(&plfRoot, plf);
+  DropKeyUse(plf->pvKey);
+  if (bDeleteLeaves) {
+    // The built-in cursor must not keep a freed node: it goes off the tree.
+    if (plfCursor == plf) plfCursor = nullptr;
+    delete plf;
+  }
+}
+
+// ---- List hooks --------------------------------------------------------------
+
+void CPTree::ListInsert(Leaf* plf, Leaf* plfPos) {
+  if (plf == nullptr) return;
+  if (plfHead == nullptr) {
+    plf->plfNext = nullptr;
+    plf->plfPrev = nullptr;
+    plfHead = plf;
+    plfTail = plf;
+    return;
+  }
+  CP_ASSERT(plfPos != nullptr, kSource, "plfPos != 0");
+  if (IsGreaterThan(plfPos->pvKey, plf->pvKey)) {
+    // before plfPos
+    plf->plfNext = plfPos;
+    plf->plfPrev = plfPos->plfPrev;
+    if (plfPos->plfPrev != nullptr)
+      plfPos->plfPrev->plfNext = plf;
+    else
+      plfHead = plf;
+    plfPos->plfPrev = plf;
+  } else {
+    // after plfPos
+    plf->plfPrev = plfPos;
+    plf->plfNext = plfPos->plfNext;
+    if (plfPos->plfNext != nullptr)
+      plfPos->plfNext->plfPrev = plf;
+    else
+      plfTail = plf;
+    plfPos->plfNext = plf;
+  }
+}
+
+void CPTree::ListRemove(Leaf* plf) {
+  if (plf == nullptr || plfHead == nullptr) return;
+  if (plf->plfPrev != nullptr)
+    plf->plfPrev->plfNext = plf->plfNext;
+  else
+    plfHead = plf->plfNext;
+  if (plf->plfNext != nullptr)
+    plf->plfNext->plfPrev = plf->plfPrev;
+  else
+    plfTail = plf->plfPrev;
+}
+
+// ---- Merge -------------------------------------------------------------------
+
+void CPTree::Merge(CPTree* ptreeFrom) {
+  CP_ASSERT(ptreeFrom != nullptr, kSource, "ptreeFrom !=0");
+  if (ptreeFrom == this) return;  // every key would meet itself
+  Leaf** pplfVector = nullptr;
+  const long n = BuildVectorFromTwoTrees(&pplfVector, this, ptreeFrom);
+  nLength = static_cast<unsigned long>(n);
+  long nScratch = 0;
+  plfRoot = BuildTree(pplfVector, n, &nScratch);
+  plfHead = n > 0 ? pplfVector[0] : nullptr;
+  plfTail = n > 0 ? pplfVector[n - 1] : nullptr;
+  delete[] pplfVector;
+}
+
+long CPTree::BuildVectorFromTwoTrees(Leaf*** pppv, CPTree* ptreeA, CPTree* ptreeB) {
+  const unsigned long nTotal = ptreeA->Length() + ptreeB->Length();
+  Leaf** pplfVector = new (std::nothrow) Leaf*[nTotal > 0 ? nTotal : 1];
+  CP_FAIL_IF_NIL(pplfVector, kSource, "pplfVector");
+
+  ptreeA->bDeleteLeaves = 0;
+  ptreeB->bDeleteLeaves = 0;
+  ptreeA->GotoTop();
+  ptreeB->GotoTop();
+  Leaf* plfA = ptreeA->plfCursor;
+  Leaf* plfB = ptreeB->plfCursor;
+
+  long n = 0;
+  Leaf* plfLast = nullptr;
+  // Appends plf to the vector and to the new list; its next link must have
+  // been read already.
+  auto take = [&](Leaf* plf) {
+    plf->plfLeft = nullptr;
+    plf->plfRight = nullptr;
+    plf->plfParent = nullptr;
+    plf->plfPrev = plfLast;
+    if (plfLast != nullptr) plfLast->plfNext = plf;
+    pplfVector[n++] = plf;
+    plfLast = plf;
+  };
+  while (plfA != nullptr && plfB != nullptr) {
+    if (IsGreaterThan(plfB->pvKey, plfA->pvKey)) {
+      Leaf* plfNext = plfA->plfNext;
+      take(plfA);
+      plfA = plfNext;
+    } else if (IsGreaterThan(plfA->pvKey, plfB->pvKey)) {
+      Leaf* plfNext = plfB->plfNext;
+      take(plfB);
+      plfB = plfNext;
+    } else {
+      // Equal keys: this tree's node stays, the other's goes with its item.
+      Leaf* plfNextA = plfA->plfNext;
+      Leaf* plfNextB = plfB->plfNext;
+      take(plfA);
+      ptreeB->DropKeyUse(plfB->pvKey);
+      delete plfB;
+      plfA = plfNextA;
+      plfB = plfNextB;
+    }
+  }
+  for (Leaf* plfRest = plfA != nullptr ? plfA : plfB; plfRest != nullptr;) {
+    Leaf* plfNext = plfRest->plfNext;
+    take(plfRest);
+    plfRest = plfNext;
+  }
+  if (plfLast != nullptr) plfLast->plfNext = nullptr;
+
+  ptreeA->DetachAll();
+  ptreeB->DetachAll();
+  ptreeA->bDeleteLeaves = 1;
+  ptreeB->bDeleteLeaves = 1;
+  *pppv = pplfVector;
+  return n;
+}
+
+Leaf* CPTree::BuildTree(Leaf** v, long n, long* pCount) { return avl::BuildTree(v, n, pCount); }
+
+// ---- Collection slots --------------------------------------------------------
+
+IterationState* CPTree::CreateIterationState() { return new TreeIterationState(this); }
+
+CPCollection* CPTree::CreateInstance() { return new CPTree; }
+
+short CPTree::vadd(void*, void*) { return 0; }
+short CPTree::vadd(void*, CPString*) { return 0; }
+short CPTree::vadd(void*, const char*) { return 0; }
+short CPTree::vadd(void*, long) { return 0; }
+short CPTree::vadd(void*) { return 0; }
+void* CPTree::vremoveByProbe(void*) { return nullptr; }
+void* CPTree::vremove(void*) { return nullptr; }
+void* CPTree::vremove(CPString*) { return nullptr; }
+void* CPTree::vremove(const char*) { return nullptr; }
+void* CPTree::vremove(long) { return nullptr; }
+void* CPTree::vfind(void*) { return nullptr; }
+void* CPTree::vfind(CPString*) { return nullptr; }
+void* CPTree::vfind(char*) { return nullptr; }
+void* CPTree::vfind(long) { return nullptr; }
+
+void CPTree::ForEach(IteratorAction* pAction) {
+  if (pAction == nullptr) return;
+  for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) {
+    pAction->pvItem = plf->pvData;
+    pAction->pvKey = plf->pvKey;
+    pAction->bKeyIsString = 0;
+    pAction->Perform();
+  }
+}
+
+void CPTree::ForEach(CPActionFunc pfnAction, void* pvUser) {
+  if (nLength == 0 || pfnAction == nullptr) return;
+  for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) pfnAction(plf->pvData, pvUser);
+}
+
+void CPTree::ForEach(KeyActionFunc, void*) { CP_ASSERT(1 == 0, kSource, "1==0"); }
+
+void CPTree::ForEachLeaf(CPActionFunc pfnAction, void* pvUser) {
+  if (nLength == 0 || pfnAction == nullptr) return;
+  for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) pfnAction(plf, pvUser);
+}
+
+void* CPTree::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
+  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  plfCursor = plfHead;
+  return NextThat(pfnCond, pvUser);
+}
+
+void* CPTree::NextThat(CPConditionFunc pfnCond, void* pvUser) {
+  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  for (; plfCursor != nullptr; plfCursor = plfCursor->plfNext) {
+    Leaf* plf = plfCursor;
+    if (pfnCond(plf->pvData, pvUser)) {
+      plfCursor = plf->plfNext;
+      return plf->pvData;
+    }
+  }
+  return nullptr;
+}
+
+CPCollection* CPTree::AllThat(CPConditionFunc pfnCond, void* pvUser) {
+  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  CPTree* ptreeA = new CPTree;
+  CP_FAIL_IF_NIL(ptreeA, kSource, "ptreeA");
+  const bool bText = etdsState == etreeString;
+  try {
+    for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) {
+      if (!pfnCond(plf->pvData, pvUser)) continue;
+      if (bText)
+        ptreeA->AddKeyString(static_cast<const char*>(plf->pvKey), plf->pvData, nullptr);
+      else {
+        ptreeA->AddKeyNum(static_cast<unsigned long>(Num(plf->pvKey)), plf->pvData);
+      }
+    }
+  } catch (...) {
+    delete ptreeA;
+    throw;
+  }
+  return ptreeA;
+}
+
+void CPTree::Add(void* pvItem) { Add(pvItem, AllOnes()); }
+
+void CPTree::AddInternalContainer(CPInternalContainer*) {}
+
+char CPTree::Destroy(void* pvKey, CPKillFunc pfnKill) {
+  if (!bDeleteLeaves) return 0;
+  const unsigned long nBefore = nLength;
+  void* pvItem = DeleteBalance(pvKey);
+  if (nLength == nBefore) return 0;  // absent
+  if (pvItem != nullptr && pfnKill != nullptr) pfnKill(pvItem, nullptr);
+  return 1;
+}
+
+void* CPTree::RetrieveIDX(unsigned long idx) { return FindKeyNum(idx); }
+
+char CPTree::Detach(void* pvKey) { return DeleteBalance(pvKey) != nullptr ? 1 : 0; }
+
+void CPTree::FreeAllLeaves(CPKillFunc pfnKill) {
+  ClearLength();
+  if (bDeleteLeaves) {
+    while (plfHead != nullptr) {
+      Leaf* plf = plfHead;
+      plfHead = plf->plfNext;
+      if (pfnKill != nullptr) pfnKill(plf->pvData, nullptr);
+      DropKeyUse(plf->pvKey);
+      delete plf;
+    }
+  }
+  plfRoot = nullptr;
+  plfHead = nullptr;
+  plfTail = nullptr;
+  plfCursor = nullptr;
+}
+
+char CPTree::DetachAll() {
+  FreeAllLeaves(nullptr);
+  return 1;
+}
+
+char CPTree::DestroyAll(CPKillFunc pfnKill) {
+  FreeAllLeaves(pfnKill);
+  return 1;
+}
+
+// GotoTop, GotoBottom, Next, Prev and Retrieve are inline in the header.
+
+void* CPTree::Smallest() const { return plfHead != nullptr ? plfHead->pvData : nullptr; }
+
+void* CPTree::Largest() const { return plfTail != nullptr ? plfTail->pvData : nullptr; }
+
+// ---- Keyed slots ---------------------------------------------------------------
+
+void CPTree::ReportKind(enumTreeDataState e) const {
+  Exceptions::_get_gexeptnsThe()->Assert(kSource, __LINE__,
+                                         e == etreeNumber ? "etdsState == etreeNumber" : "etdsState == etreeString");
+}
+
+
+void CPTree::AddKeyNum(unsigned long nKey, void* pvItem) {
+  FixKind(etreeNumber);
+  void* pvKey = reinterpret_cast<void*>(nKey);
+  InsertLeaf(pvItem, pvKey == AllOnes() ? pvItem : pvKey);
+}
+
+void CPTree::AddKeyString(const char* pszKey, void* pvItem, unsigned long*) {
+  FixKind(etreeString);
+  if (pszKey == nullptr) return;  // a null text cannot be ordered
+  Add(pvItem, const_cast<char*>(pszKey));
+}
+
+void CPTree::AddKeyString(CPString* pstrKey, void* pvItem) {
+  FixKind(etreeString);
+  if (pstrKey == nullptr) return;
+  keyreg::Require();  // its report comes before any change
+  if (pstrKey->GetBuffer()[0] == '\0') {
+    // Every empty text is the same key, so a static one serves and needs no
+    // registration (the dictionary would file it, and rename a shared
+    // string, as "UnNamed").
+    InsertLeaf(pvItem, const_cast<char*>(kEmptyText));
+    return;
+  }
+
+  // The key is the buffer of the string registered with this text, so it
+  // lives as long as the registry entry, whichever object the caller holds.
+  CPString* pstrRegistered = keyreg::Lookup(pstrKey->GetBuffer());
+  void* pvKey = const_cast<char*>(pstrRegistered != nullptr ? pstrRegistered->GetBuffer() : pstrKey->GetBuffer());
+  Leaf* plfOld = FindLeaf(pvKey, 0);
+  void* pvOldItem = plfOld != nullptr ? plfOld->pvData : nullptr;
+  const short nXACTBefore = nXACT;
+
+  Leaf* plfNew = InsertLeaf(pvItem, pvKey);
+  if (pstrRegistered == nullptr) {
+    try {
+      keyreg::Register(pstrKey);
+    } catch (...) {
+      // Undo the insertion so that the tree is as it was.
+      if (plfNew != nullptr) {
+        const short bKeep = bDeleteLeaves;
+        bDeleteLeaves = 1;
+        DetachLeaf(plfNew);
+        bDeleteLeaves = bKeep;
+        nXACT = nXACTBefore;
+      } else if (plfOld != nullptr) {
+        plfOld->pvData = pvOldItem;
+        plfOld->_set_pvTheData(pvOldItem);
+      }
+      throw;
+    }
+    // The node was made before its text was registered: count it now.
+    if (plfNew != nullptr) keyreg::AddUse(pstrKey);
+  }
+}
+
+void CPTree::DetachKeyString(const char* pszKey, unsigned long*) {
+  RequireKind(etreeString);
+  if (pszKey != nullptr) DeleteBalance(const_cast<char*>(pszKey));
+}
+
+void CPTree::DetachKeyString(CPString* pstrKey) {
+  RequireKind(etreeString);
+  if (pstrKey == nullptr) return;
+  keyreg::Require();
+
+  const char* pszText = pstrKey->GetBuffer();
+  DeleteBalance(const_cast<char*>(pszText));  // drops the node's use, if any
+  // The entry goes once no node of any tree is keyed by its buffer.
+  CPString* pstrRegistered = keyreg::Lookup(pszText);
+  if (pstrRegistered != nullptr && keyreg::Uses(pstrRegistered) == 0) keyreg::Unregister(pstrRegistered);
+}
+
+void CPTree::DetachKeyNum(unsigned long nKey) {
+  RequireKind(etreeNumber);
+  // DeleteBalance's outcome, with the numeric search inlined.
+  Leaf* plf = FindIn(plfRoot, reinterpret_cast<void*>(nKey), NumberOrder());
+  if (plf != nullptr) RemoveLeaf(plf);
+}
+
+void CPTree::DestroyKeyNum(unsigned long nKey, CPKillFunc pfnKill) {
+  RequireKind(etreeNumber);
+  void* pvItem = DeleteBalance(reinterpret_cast<void*>(nKey));
+  if (pvItem != nullptr && pfnKill != nullptr) pfnKill(pvItem, nullptr);
+}
+
+void CPTree::DestroyKeyString(const char* pszKey, CPKillFunc pfnKill, unsigned long*) {
+  RequireKind(etreeString);
+  if (pszKey == nullptr) return;
+  void* pvItem = DeleteBalance(const_cast<char*>(pszKey));
+  if (pvItem != nullptr && pfnKill != nullptr) pfnKill(pvItem, nullptr);
+}
+
+void CPTree::DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) {
+  RequireKind(etreeString);
+  if (pstrKey == nullptr) return;
+  void* pvItem = DeleteBalance(const_cast<char*>(pstrKey->GetBuffer()));
+  if (pvItem != nullptr && pfnKill != nullptr) pfnKill(pvItem, nullptr);
+}
+
+
+void* CPTree::FindKeyString(const char* pszKey, unsigned long*) {
+  RequireKind(etreeString);
+  if (pszKey == nullptr) return nullptr;
+  Leaf* plf = FindIn(plfRoot, pszKey, TextOrder());
+  return plf != nullptr ? plf->pvData : nullptr;
+}
+
+void* CPTree::FindKeyString(CPString* pstrKey) {
+  RequireKind(etreeString);
+  if (pstrKey == nullptr) return nullptr;
+  Leaf* plf = FindIn(plfRoot, pstrKey->GetBuffer(), TextOrder());
+  return plf != nullptr ? plf->pvData : nullptr;
+}
+
+long CPTree::ExistsKeyNum(unsigned long nKey) {
+  if (etdsState == etreeNone) etdsState = etreeNumber;
+  if (etdsState != etreeNumber) return 0;  // a number cannot be read as a text
+  Leaf* plf = FindIn(plfRoot, reinterpret_cast<void*>(nKey), NumberOrder());
+  return plf != nullptr ? static_cast<long>(Num(plf->pvData)) : 0;
+}
+
+long CPTree::ExistsKeyString(CPString* pstrKey) {
+  if (etdsState == etreeNone) etdsState = etreeString;
+  if (etdsState != etreeString || pstrKey == nullptr) return 0;
+  Leaf* plf = FindIn(plfRoot, pstrKey->GetBuffer(), TextOrder());
+  return plf != nullptr ? static_cast<long>(Num(plf->pvData)) : 0;
+}
+
+long CPTree::ExistsKeyString(const char* pszKey, unsigned long*) {
+  if (etdsState == etreeNone) etdsState = etreeString;
+  if (etdsState != etreeString || pszKey == nullptr) return 0;
+  Leaf* plf = FindIn(plfRoot, pszKey, TextOrder());
+  return plf != nullptr ? static_cast<long>(Num(plf->pvData)) : 0;
+}
+
+void CPTree::ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) {
+  if (pfnAction == nullptr) return;
+  for (Leaf* plf = plfHead; plf != nullptr;) {
+    Leaf* plfNext = plf->plfNext;  // the action may detach or free plf
+    pfnAction(AsNode(plf), pvUser);
+    plf = plfNext;
+  }
+}
+
+CPCollection* CPTree::AllThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
+  CPTree* ptreeA = new CPTree;
+  CP_FAIL_IF_NIL(ptreeA, kSource, "ptreeA");
+  const bool bText = etdsState == etreeString;
+  try {
+    for (Leaf* plf = plfHead; plf != nullptr && pfnCond != nullptr;) {
+      Leaf* plfNext = plf->plfNext;
+      void* pvKey = plf->pvKey;
+      void* pvItem = plf->pvData;
+      if (pfnCond(AsNode(plf), pvUser)) {
+        if (bText)
+          ptreeA->AddKeyString(static_cast<const char*>(pvKey), pvItem, nullptr);
+        else {
+          ptreeA->AddKeyNum(static_cast<unsigned long>(Num(pvKey)), pvItem);
+        }
+      }
+      plf = plfNext;
+    }
+  } catch (...) {
+    delete ptreeA;
+    throw;
+  }
+  ptreeA->AddRef();
+  return ptreeA;
+}
+
+void* CPTree::FirstThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
+  plfCursor = plfHead;
+  return NextThatInternalContainer(pfnCond, pvUser);
+}
+
+void* CPTree::NextThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
+  if (pfnCond == nullptr) return nullptr;
+  while (plfCursor != nullptr) {
+    Leaf* plf = plfCursor;
+    plfCursor = plf->plfNext;
+    if (pfnCond(AsNode(plf), pvUser)) return AsNode(plf);
+  }
+  return nullptr;
+}
+
+void* CPTree::RetrieveInternalContainer() { return nullptr; }

@@ -1,0 +1,391 @@
+// CPTree: the ordered keyed collection, an AVL tree threaded by a list.
+//
+// Every item lives in one Leaf.  The leaves form an AVL-balanced binary
+// search tree on their keys and, at the same time, a doubly linked list in
+// ascending key order:
+//
+//                 plfRoot
+//                    |
+//                 +------+        Leaf
+//                 |  4   |        pvKey, pvData        key and item (not owned)
+//                 +------+        plfLeft, plfRight    children
+//                /        \       plfParent            null at the root
+//           +------+    +------+  nBalance             height(right) - height(left)
+//           |  2   |    |  6   |  plfPrev, plfNext     list neighbours
+//           +------+    +------+
+//   plfHead -> 2 <-> 4 <-> 6 <- plfTail        (the list, in key order)
+//
+// Keys are numbers (compared unsigned at pointer width) or pointers to
+// zero-terminated texts owned elsewhere (compared byte by byte, unsigned);
+// etdsState says which.  String keys given as a CPString are kept alive by
+// the process-wide registry pcrdctStringKeys (see AddKeyString).
+//
+// Invariants after every public operation:
+//   1. In-order walk of the tree has strictly ascending keys (one node per
+//      key) and every nBalance equals height(right) - height(left), which is
+//      -1, 0 or +1.
+//   2. Every child's plfParent is the node that links to it; the root's is
+//      null.
+//   3. The list from plfHead along plfNext to plfTail holds exactly the
+//      tree's nodes, plfPrev mirrors plfNext; with CPTree's own list hooks
+//      it is the in-order sequence (CPQueue keeps arrival order instead).
+//   4. nLength is the number of nodes.
+//
+// Costs: AddKeyNum/FindKeyNum/DetachKeyNum O(log n) (one root-to-leaf walk
+// and one upward rebalancing walk); Smallest, Largest, cursor steps O(1);
+// walks O(n) along the list; Merge O(n + m) relinking the nodes; copies
+// O(n log n).  A node is one allocation of 96 bytes (112 with malloc's
+// header).
+//
+// Reports (source "cpcoll\BTree"): "etdsState == etreeNumber",
+// "etdsState == etreeString", "pfnCondFunc !=0", "plfPos != 0",
+// "ptreeFrom !=0", "1==0"; FailIfNIL "plfNew", "pplfVector",
+// "ptreeA", "pcrdctStringKeys"; and "nLength >0" (cpcoll\cpcollec).  A
+// report leaves the tree's content as it was (a key kind fixed on the way
+// stays fixed).
+//
+// The numeric lookup and the built-in cursor steps are inline: they are
+// the hot paths, and a call into the library would dominate them.
+#ifndef TARNCOLL_CPCOLL_BTREE_H
+#define TARNCOLL_CPCOLL_BTREE_H
+
+#include <cpcoll/cpcollec.h>
+#include <cpcoll/iterate.h>
+#include <util/CPString.h>
+#include <util/Createable.h>
+#include <util/export.h>
+
+class CrDictionary;
+class CPTree;
+
+// Marks the tree's internal members, which stay out of the exported surface.
+#if defined(__GNUC__) || defined(__clang__)
+#define TARNCOLL_TREE_LOCAL __attribute__((visibility("hidden")))
+#else
+#define TARNCOLL_TREE_LOCAL
+#endif
+
+// The tree node: one key, one item, four tree fields and two list links.
+// The fields are the tree algorithms' working state; a node belongs to one
+// tree at a time and is freed by it (unless bDeleteLeaves is 0).
+class TARNCOLL_API Leaf : public CPInternalContainer {
+ public:
+  // A detached node holding the key and the item; no links, balance 0.
+  // Inline: one is made per insertion.
+  Leaf(void* pvKeyIn, void* pvDataIn)
+      : pvKey(pvKeyIn),
+        pvData(pvDataIn),
+        plfRight(nullptr),
+        plfLeft(nullptr),
+        plfParent(nullptr),
+        plfNext(nullptr),
+        plfPrev(nullptr),
+        nBalance(0) {
+    pvTheData = pvDataIn;
+  }
+  // Nodes carry links into one tree: they are not copied.
+  Leaf(const Leaf&) = delete;
+  Leaf& operator=(const Leaf&) = delete;
+  ~Leaf() override;
+
+  void* _get_pvKey() const { return pvKey; }
+  void* _get_pvData() const { return pvData; }
+  Leaf* _get_plfLeft() const { return plfLeft; }
+  Leaf* _get_plfRight() const { return plfRight; }
+  Leaf* _get_plfParent() const { return plfParent; }
+  Leaf* _get_plfNext() const { return plfNext; }
+  Leaf* _get_plfPrev() const { return plfPrev; }
+  short _get_nBalance() const { return nBalance; }
+
+  void* pvKey;       // number, or pointer to a text owned elsewhere
+  void* pvData;      // the item; not owned (pvTheData mirrors it)
+  Leaf* plfRight;    // subtree of greater keys
+  Leaf* plfLeft;     // subtree of smaller keys
+  Leaf* plfParent;   // null at the root
+  Leaf* plfNext;     // next in list order; null at the tail
+  Leaf* plfPrev;     // previous in list order; null at the head
+  short nBalance;    // height(right) - height(left)
+};
+
+// Key kind of a tree; fixed once by the first keyed add or exists test.
+enum enumTreeDataState { etreeNone = 0, etreeNumber = 1, etreeString = 2 };
+
+// A separate cursor over one tree, following the list links.  Fail-fast
+// through the IterationState guards; removing the node it stands on leaves
+// it dangling (the tree's nXACT changes, so the guarded steps throw).
+class TARNCOLL_API TreeIterationState : public IterationState {
+ public:
+  explicit TreeIterationState(CPTree* ptree);  // cursor null until positioned
+  TreeIterationState(const TreeIterationState& other);  // same tree, same node
+  TreeIterationState& operator=(const TreeIterationState& other);
+  ~TreeIterationState() override;
+
+  short vgotoTop() override;     // cursor = head; 1 even when empty
+  short vgotoBottom() override;  // cursor = tail; 1 even when empty
+  short vgotoNext() override;    // 0 when off the tree or moved past the tail
+  short vgotoPrev() override;    // mirror of vgotoNext
+  void* vretrieve() override;    // the cursor node's item, or null
+  CPInternalContainer* vretrieveInternalContainer() override;  // the node
+
+  Leaf* _get_plfCursor() const { return plfCursor; }
+
+ private:
+  Leaf* plfCursor;  // the current node, or null
+};
+
+class TARNCOLL_API CPTree : public CPKeyedCollection {
+ public:
+  // Three-argument walk callback (item, user, key): not supported by trees.
+  typedef void (*KeyActionFunc)(void* pvItem, void* pvUser, void* pvKey);
+
+  CPTree();  // empty, kind etreeNone, bDeleteLeaves 1
+  // Deep copy: new nodes with the same keys and items, in key order, and
+  // the same key kind; the copy owns its nodes (bDeleteLeaves 1).
+  // O(n log n).  A failed allocation frees what was copied and reports.
+  CPTree(const CPTree& other);
+  // Deep copy as above; the old content is dropped first (its nodes freed
+  // when bDeleteLeaves), so a failed allocation leaves this tree empty.
+  // nXACT moves on (it never goes back), so cursors see the change.
+  CPTree& operator=(const CPTree& other);
+  // DetachAll: frees the nodes when bDeleteLeaves, never the items.
+  ~CPTree() override;
+
+  // ---- Collection slots (in the interface's slot order) ----------------
+  IterationState* CreateIterationState() override;  // a TreeIterationState; null on failure
+  CPCollection* CreateInstance() override;          // a new empty CPTree; null on failure
+
+  // A tree is filled and searched only through its keyed operations: the
+  // typed slots refuse everything (0 or null, no effect).
+  short vadd(void* pvItem, void* pvKey) override;
+  short vadd(void* pvItem, CPString* pstrKey) override;
+  short vadd(void* pvItem, const char* pszKey) override;
+  short vadd(void* pvItem, long nKey) override;
+  short vadd(void* pvItem) override;
+  void* vremoveByProbe(void* pvItem) override;
+  void* vremove(void* pvKey) override;
+  void* vremove(CPString* pstrKey) override;
+  void* vremove(const char* pszKey) override;
+  void* vremove(long nKey) override;
+  void* vfind(void* pvKey) override;
+  void* vfind(CPString* pstrKey) override;
+  void* vfind(char* pszKey) override;
+  void* vfind(long nKey) override;
+
+  // pAction->pvItem/pvKey = the node's item/key, bKeyIsString 0, then
+  // Perform(), for every node in list order.
+  void ForEach(IteratorAction* pAction) override;
+  // pfnAction(item, user) for every node in list order; the next link is
+  // read after the call, so the callback must not remove its node.
+  void ForEach(CPActionFunc pfnAction, void* pvUser) override;
+  // From the head: the first item the condition accepts; the cursor moves
+  // to the match's successor (null when nothing matches).  Reports
+  // "pfnCondFunc !=0".
+  void* FirstThat(CPConditionFunc pfnCond, void* pvUser) override;
+  // The same search from the cursor node itself; null when the cursor is
+  // null.  Reports "pfnCondFunc !=0".
+  void* NextThat(CPConditionFunc pfnCond, void* pvUser) override;
+  // A new CPTree (no reference taken) with the keys and items the condition
+  // accepts.  Reports "pfnCondFunc !=0"; FailIfNIL "ptreeA".
+  CPCollection* AllThat(CPConditionFunc pfnCond, void* pvUser) override;
+
+  // The item under its own pointer value; does not fix the key kind.
+  void Add(void* pvItem) override;
+  void AddInternalContainer(CPInternalContainer* pic) override;  // ignored
+  // When bDeleteLeaves: removes the key's node and hands a non-null item to
+  // pfnKill.  1 only when a node was removed.
+  char Destroy(void* pvKey, CPKillFunc pfnKill) override;
+  void* RetrieveIDX(unsigned long idx) override;  // FindKeyNum(idx)
+  // Removes the key's node; 1 when the removed item is not null.
+  char Detach(void* pvKey) override;
+  // Empties the tree; frees the nodes when bDeleteLeaves; items untouched.
+  char DetachAll() override;
+  // As DetachAll, each item handed to pfnKill before its node is freed;
+  // with bDeleteLeaves 0 nothing is freed and pfnKill is not called.
+  char DestroyAll(CPKillFunc pfnKill) override;
+
+  // Built-in cursor (one per tree), along the list; O(1) each, inline.
+  void GotoTop() override { plfCursor = plfHead; }
+  void GotoBottom() override { plfCursor = plfTail; }
+  // 0 when off the tree or moved past the tail.
+  long Next() override {
+    if (plfCursor == nullptr) return 0;
+    plfCursor = plfCursor->plfNext;
+    return plfCursor != nullptr ? 1 : 0;
+  }
+  long Prev() override {
+    if (plfCursor == nullptr) return 0;
+    plfCursor = plfCursor->plfPrev;
+    return plfCursor != nullptr ? 1 : 0;
+  }
+  void* Retrieve() override { return plfCursor != nullptr ? plfCursor->pvData : nullptr; }
+
+  // ---- Keyed slots -------------------------------------------------------
+  // The adds fix the kind (etreeNone -> theirs) and report a mismatch; an
+  // equal key replaces only the item.
+  void AddKeyNum(unsigned long nKey, void* pvItem) override;
+  // Stores the caller's pointer as key, uncopied and unregistered.
+  void AddKeyString(const char* pszKey, void* pvItem, unsigned long* pnCRC) override;
+  // Keys the item by the registered buffer of pstrKey's text; registers
+  // pstrKey when the text is new.  Null pstrKey: nothing beyond the kind.
+  void AddKeyString(CPString* pstrKey, void* pvItem) override;
+  // The detaches, destroys and finds report a mismatched (or unfixed) kind.
+  void DetachKeyString(const char* pszKey, unsigned long* pnCRC) override;
+  // Also drops this tree's use of the registered text; the registry entry
+  // goes when no tree uses it any more.
+  void DetachKeyString(CPString* pstrKey) override;
+  void DetachKeyNum(unsigned long nKey) override;
+  void DestroyKeyNum(unsigned long nKey, CPKillFunc pfnKill) override;
+  void DestroyKeyString(const char* pszKey, CPKillFunc pfnKill, unsigned long* pnCRC) override;
+  void DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) override;
+  // Inline: the numeric lookup is most callers' hot path.
+  void* FindKeyNum(unsigned long nKey) override {
+    if (etdsState != etreeNumber) ReportKind(etreeNumber);
+    for (Leaf* plf = plfRoot; plf != nullptr;) {
+      const unsigned long nNode = reinterpret_cast<unsigned long>(plf->pvKey);
+      if (nKey < nNode)
+        plf = plf->plfLeft;
+      else if (nKey > nNode)
+        plf = plf->plfRight;
+      else
+        return plf->pvData;
+    }
+    return nullptr;
+  }
+  void* FindKeyString(const char* pszKey, unsigned long* pnCRC) override;
+  void* FindKeyString(CPString* pstrKey) override;
+  // Fix the kind; the key's item as a long (0 when absent or null).
+  long ExistsKeyNum(unsigned long nKey) override;
+  long ExistsKeyString(CPString* pstrKey) override;
+  long ExistsKeyString(const char* pszKey, unsigned long* pnCRC) override;
+  // pfnAction(node, user) for every node; the next link is read first, so
+  // the callback may detach or free its node.
+  void ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) override;
+  // A new CPTree, with one reference taken, of the nodes' keys and items
+  // the condition accepts (it receives nodes).  FailIfNIL "ptreeA".
+  CPCollection* AllThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) override;
+  // As FirstThat/NextThat, handing nodes to the condition and returning the
+  // node; the cursor passes every node tested.  A null condition: null.
+  void* FirstThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) override;
+  void* NextThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) override;
+  void* RetrieveInternalContainer() override;  // always null
+
+  // ---- Tree operations ---------------------------------------------------
+  // Inserts the item under the key, or replaces the item of an equal key
+  // (nLength, nXACT and the stored key unchanged).  A key of all ones makes
+  // the item its own key.  O(log n).  FailIfNIL "plfNew".
+  void Add(void* pvData, void* pvKey);
+  Leaf* FindLeaf(void* pvKey, short) const;  // the node of the key, or null
+  void* Find(void* pvKey) const;             // its item, or null
+  // Removes the key's node and returns its item; null when absent.
+  void* DeleteBalance(void* pvKey);
+  // Removes a node of this tree: a node with two children is replaced by
+  // its predecessor (nBalance -1) or successor, which moves into its place.
+  // Frees it when bDeleteLeaves (its list links are left as they were).
+  void DetachLeaf(Leaf* plf);
+  // Moves every node of ptreeFrom into this tree (an equal key keeps this
+  // tree's node and frees the other); ptreeFrom ends empty and both trees
+  // end with bDeleteLeaves 1.  O(n + m).  Reports "ptreeFrom !=0";
+  // FailIfNIL "pplfVector".  Merging a tree into itself changes nothing.
+  void Merge(CPTree* ptreeFrom);
+
+  void* Smallest() const;  // the head's item, or null
+  void* Largest() const;   // the tail's item, or null
+  Leaf* RetrieveLeaf() const { return plfCursor; }
+  // pfnAction(node, user) for every node in list order (next read after).
+  void ForEachLeaf(CPActionFunc pfnAction, void* pvUser);
+  // Not supported: reports "1==0".
+  void ForEach(KeyActionFunc pfnAction, void* pvUser);
+
+  void Print() {}                       // does nothing
+  void PrintBranch(Leaf*, long) {}      // does nothing
+  short ValidateTree() { return 1; }    // does not inspect the tree
+
+  Leaf* _get_plfRoot() const { return plfRoot; }
+  void _set_plfRoot(Leaf* plf) { plfRoot = plf; }
+  Leaf* _get_plfHead() const { return plfHead; }
+  void _set_plfHead(Leaf* plf) { plfHead = plf; }
+  Leaf* _get_plfTail() const { return plfTail; }
+  void _set_plfTail(Leaf* plf) { plfTail = plf; }
+  enumTreeDataState _get_etdsState() const { return etdsState; }
+  void _set_etdsState(enumTreeDataState e) { etdsState = e; }
+  short _get_bDeleteLeaves() const { return bDeleteLeaves; }
+  void _set_bDeleteLeaves(short b) { bDeleteLeaves = b; }
+
+  // The registry of string keys given as CPString objects, shared by every
+  // tree: text -> the first CPString registered with it (one reference).
+  // Created on first use, never freed.
+  static CrDictionary* pcrdctStringKeys;
+
+ protected:
+  // Copies the collection part and the key kind of other, nothing else
+  // (for derived copy constructors that copy the nodes themselves).
+  CPTree(const CPTree& other, bool bCopyLeaves);
+
+  // List hooks, called for each node attached (with its tree parent, null
+  // for the first node) and removed (before it leaves the tree).
+  // CPTree keeps key order; reports "plfPos != 0".
+  virtual void ListInsert(Leaf* plf, Leaf* plfPos);
+  // Links the neighbours to each other; the node's own links stay.
+  virtual void ListRemove(Leaf* plf);
+
+  // DetachLeaf of a non-null node of this tree (internal).
+  TARNCOLL_TREE_LOCAL void RemoveLeaf(Leaf* plf);
+
+  // Adds a node for every node of other, in other's list order, through
+  // Add (so this object's list hooks place them).  Frees what it added
+  // when an allocation fails.
+  void CopyLeavesFrom(const CPTree& other);
+
+  enumTreeDataState etdsState;  // key kind
+  Leaf* plfRoot;                // root, null when empty
+  Leaf* plfHead;                // first node of the list
+  Leaf* plfTail;                // last node of the list
+  Leaf* plfCursor;              // built-in cursor
+  short bDeleteLeaves;          // nonzero: removed nodes are freed
+
+ private:
+  friend struct CPTreeInspector;
+
+  // The members below are internal: hidden from the library's exported
+  // surface, so the library calls (and inlines) them directly.
+  TARNCOLL_TREE_LOCAL short IsGreaterThan(void* pvA, void* pvB) const;  // 1 when a > b in this tree's order
+  TARNCOLL_TREE_LOCAL short IsEqualTo(void* pvA, void* pvB) const;      // 1 when a == b
+  // Inserts verbatim (no all-ones rule); the new node, or null when an
+  // equal key took the item.
+  TARNCOLL_TREE_LOCAL Leaf* InsertLeaf(void* pvData, void* pvKey);
+  // Collects both trees' nodes in key order into a new vector (*pppv),
+  // empties both trees; returns the node count.
+  TARNCOLL_TREE_LOCAL long BuildVectorFromTwoTrees(Leaf*** pppv, CPTree* ptreeA, CPTree* ptreeB);
+  // The balanced tree of v[0..n-1] (sorted, tree links clear); each
+  // balance from the real subtree heights.  *pCount counts recursive calls.
+  TARNCOLL_TREE_LOCAL static Leaf* BuildTree(Leaf** v, long n, long* pCount);
+  TARNCOLL_TREE_LOCAL void FreeAllLeaves(CPKillFunc pfnKill);
+  // Count a node's key as a use of a registered string (string trees
+  // only), when the node joins / leaves this tree.
+  void NoteKeyUse(void* pvKey) {
+    if (etdsState == etreeString) NoteKeyUseSlow(pvKey);
+  }
+  void DropKeyUse(void* pvKey) {
+    if (etdsState == etreeString) DropKeyUseSlow(pvKey);
+  }
+  TARNCOLL_TREE_LOCAL void NoteKeyUseSlow(void* pvKey);
+  TARNCOLL_TREE_LOCAL void DropKeyUseSlow(void* pvKey);
+  // One node more / less: nLength and nXACT (CountOut reports
+  // "nLength >0" on an empty count, before any change).
+  TARNCOLL_TREE_LOCAL void CountIn();
+  TARNCOLL_TREE_LOCAL void CountOut();
+  void RequireKind(enumTreeDataState e) const {  // assert the kind
+    if (etdsState != e) ReportKind(e);
+  }
+  // Reports the wanted kind (never returns).  Exported: the inline
+  // FindKeyNum calls it from callers' code.
+  [[noreturn]] void ReportKind(enumTreeDataState e) const;
+  void FixKind(enumTreeDataState e) {  // fix etreeNone, then assert
+    if (etdsState == etreeNone) etdsState = e;
+    RequireKind(e);
+  }
+};
+
+#undef TARNCOLL_TREE_LOCAL
+
+#endif

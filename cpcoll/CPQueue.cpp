@@ -1,0 +1,80 @@
+#include <cpcoll/CPQueue.h>
+
+#include <cstdint>
+
+CPQueue::CPQueue() : bInsertAtTop(0) {}
+
+CPQueue::CPQueue(const CPQueue& other) : Createable(), CPTree(other, false), bInsertAtTop(0) {
+  CopyLeavesFrom(other);  // through this queue's hooks: same order
+}
+
+CPQueue& CPQueue::operator=(const CPQueue& other) {
+  if (this == &other) return *this;
+  DetachAll();
+  const short nXACTOwn = nXACT;
+  CPKeyedCollection::operator=(other);
+  nXACT = nXACTOwn;
+  nLength = 0;
+  etdsState = other.etdsState;
+  bDeleteLeaves = 1;
+  bInsertAtTop = 0;
+  CopyLeavesFrom(other);
+  return *this;
+}
+
+CPQueue::~CPQueue() {}
+
+CPCollection* CPQueue::CreateInstance() { return new CPQueue; }
+
+void CPQueue::Insert(void* pvItem) {
+  bInsertAtTop = 1;
+  try {
+    CPTree::Add(pvItem, reinterpret_cast<void*>(~std::uintptr_t(0)));
+  } catch (...) {
+    bInsertAtTop = 0;
+    throw;
+  }
+  bInsertAtTop = 0;
+}
+
+void* CPQueue::DetachTop() {
+  if (plfHead == nullptr) return nullptr;
+  // The removal by the front node's key, without searching for the node
+  // that is already at hand.
+  Leaf* plf = plfHead;
+  void* pvItem = plf->pvData;
+  RemoveLeaf(plf);
+  return pvItem;
+}
+
+void CPQueue::ListInsert(Leaf* plf, Leaf*) {
+  if (plf == nullptr) return;
+  if (plfHead == nullptr) {
+    plf->plfNext = nullptr;
+    plf->plfPrev = nullptr;
+    plfHead = plf;
+    plfTail = plf;
+  } else if (!bInsertAtTop) {
+    plfTail->plfNext = plf;
+    plf->plfNext = nullptr;
+    plf->plfPrev = plfTail;
+    plfTail = plf;
+  } else {
+    plfHead->plfPrev = plf;
+    plf->plfPrev = nullptr;
+    plf->plfNext = plfHead;
+    plfHead = plf;
+  }
+}
+
+void CPQueue::ListRemove(Leaf* plf) {
+  if (plf == nullptr || plfHead == nullptr) return;
+  if (plf->plfNext != nullptr)
+    plf->plfNext->plfPrev = plf->plfPrev;
+  else
+    plfTail = plf->plfPrev;
+  if (plf->plfPrev != nullptr)
+    plf->plfPrev->plfNext = plf->plfNext;
+  else
+    plfHead = plf->plfNext;
+}

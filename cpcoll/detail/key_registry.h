@@ -1,0 +1,41 @@
+// Internal: the use counts behind CPTree's string-key registry.
+//
+// CPTree::pcrdctStringKeys maps a text to the first CPString registered
+// with it (holding references on it).  Trees key their nodes by that
+// object's buffer, so the entry must stay while any node of any tree uses
+// it.  The registry counts those uses here: a string tree counts one when a
+// node keyed by a registered buffer joins it (any add, a copy, AllThat)
+// and drops one when such a node leaves it (any removal, or the node being
+// freed; nodes moved by Merge stay counted).  The entry goes only when a
+// DetachKeyString(CPString*) finds it without uses, so a buffer in use is
+// never freed.
+#ifndef TARNCOLL_CPCOLL_DETAIL_KEY_REGISTRY_H
+#define TARNCOLL_CPCOLL_DETAIL_KEY_REGISTRY_H
+
+class CPString;
+class CrDictionary;
+
+namespace keyreg {
+
+// The registry, created (and given one reference) on first use.
+// Reports FailIfNIL "pcrdctStringKeys" from cpcoll\BTree.
+CrDictionary* Require();
+// The string registered with the text, or null (also when no registry).
+CPString* Lookup(const char* pszText);
+// Registers pstr under its own text (the text must be absent); no uses.
+void Register(CPString* pstr);
+// Removes the registration of pstr (its text), dropping the registry's
+// reference; pstr may be gone afterwards.
+void Unregister(CPString* pstr);
+void AddUse(CPString* pstrRegistered);
+// One use less (never below 0); returns the uses left.
+unsigned long DropUse(CPString* pstrRegistered);
+unsigned long Uses(const CPString* pstrRegistered);
+// When pszKey is the buffer of a registered string, counts one use more /
+// one less.
+void NoteKeyCopied(const char* pszKey);
+void NoteKeyDropped(const char* pszKey);
+
+}  // namespace keyreg
+
+#endif
