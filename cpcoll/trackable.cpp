@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include <cpcoll/Cpdict.h>
@@ -18,6 +19,17 @@ const char kUnNamed[] = "UnNamed";
 // "UnNamed" and never finds it by the empty text, so the empty (or null)
 // name is looked up as "UnNamed" too.
 const char* TrackedName(const char* pszClass) { return pszClass && *pszClass ? pszClass : kUnNamed; }
+
+// Guards the tracker's statics.  Recursive, so that a call made on the same
+// thread while the tracker is at work (from a diagnostic sink, say) takes it
+// again, sees bDisableTracking and returns instead of deadlocking.  Never
+// destroyed: objects may be tracked during static destruction.
+std::recursive_mutex& TrackerMutex() {
+  static auto* pMutex = new std::recursive_mutex;
+  return *pMutex;
+}
+
+using Lock = std::lock_guard<std::recursive_mutex>;
 
 void ReportRecord(void* pvRecord, void* pvOut) {
   const TrackRec* prec = static_cast<const TrackRec*>(pvRecord);
@@ -42,6 +54,7 @@ long Trackable::nTotalObjects = 0;
 long Trackable::nTotalSize = 0;
 
 short Trackable::AllocateObject(const char* pszClass, long nSize) {
+  Lock lock(TrackerMutex());
   if (bDisableTracking) return 1;
   pszClass = TrackedName(pszClass);
   bDisableTracking = 1;
@@ -79,6 +92,7 @@ short Trackable::AllocateObject(const char* pszClass, long nSize) {
 }
 
 short Trackable::DeAllocateObject(const char* pszClass, long nSize) {
+  Lock lock(TrackerMutex());
   if (!pdctAllocatedObjects) return 0;
   if (bDisableTracking) return 1;
   pszClass = TrackedName(pszClass);
@@ -92,6 +106,7 @@ short Trackable::DeAllocateObject(const char* pszClass, long nSize) {
 }
 
 short Trackable::Report(char* pszOut) {
+  Lock lock(TrackerMutex());
   if (pszOut) *pszOut = 0;
   if (pdctAllocatedObjects) pdctAllocatedObjects->ForEach(&ReportRecord, pszOut);
   char szLine[kLineSize];

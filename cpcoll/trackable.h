@@ -17,8 +17,15 @@
 // Costs: AllocateObject and DeAllocateObject one dictionary lookup (plus
 // one record on a class's first allocation); Report O(classes).
 //
-// Not thread-safe: the statics are shared unprotected; bDisableTracking is
-// a plain flag, not a lock.
+// Threads: AllocateObject, DeAllocateObject and Report hold one process-wide
+// recursive lock for their whole work, so calls from different threads
+// wait for each other and every call is recorded.  bDisableTracking is
+// switched on while AllocateObject works; only a call nested on that same
+// thread (from a diagnostic sink during a report, say) sees it and records
+// nothing.  Diagnostic sinks run under the lock: they may call the tracker
+// on their own thread but must not wait for another thread that does.
+// Reading or setting the public statics directly is safe only while no
+// other thread tracks.
 #ifndef TARNCOLL_CPCOLL_TRACKABLE_H
 #define TARNCOLL_CPCOLL_TRACKABLE_H
 

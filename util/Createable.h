@@ -5,9 +5,16 @@
 // touch the object after its last Release.  Every library object is
 // allocated through Createable::operator new, which returns null instead of
 // throwing, so callers test the result of `new`.
+//
+// The reference count is atomic: the library itself may hand an object to
+// another thread (the trees' string-key registry drops its reference from
+// whichever thread removes the entry), so AddRef and Release may run on
+// several threads at once.  Everything else about one object shared by
+// threads is the caller's to serialise.
 #ifndef TARNCOLL_UTIL_CREATEABLE_H
 #define TARNCOLL_UTIL_CREATEABLE_H
 
+#include <atomic>
 #include <cstddef>
 
 #include <util/export.h>
@@ -29,7 +36,7 @@ class TARNCOLL_API Createable {
   // Returns the new count (0 when the object is gone).
   virtual long Release();
 
-  unsigned short _get_nRefCount() const { return nRefCount; }
+  unsigned short _get_nRefCount() const { return nRefCount.load(std::memory_order_relaxed); }
 
   // Allocation of every library object: null on failure, never throws.
   static void* operator new(std::size_t nSize) noexcept;
@@ -39,9 +46,18 @@ class TARNCOLL_API Createable {
   // Test hook: the nth allocation through operator new from now on
   // (1 = the next) returns null, once.  0 switches it off.
   static void SetAllocationFailure(long nth);
+  // For the allocation functions of derived classes that keep their own
+  // blocks: counts one allocation against SetAllocationFailure; true when
+  // this is the one that must fail (return null).
+  static bool AllocationFails() noexcept;
+
+ protected:
+  // AddRef on an object that was just made (count 0) and that no other
+  // thread can reach yet: the same result without an atomic update.
+  void TakeFirstReference() noexcept { nRefCount.store(1, std::memory_order_relaxed); }
 
  private:
-  unsigned short nRefCount;
+  std::atomic<unsigned short> nRefCount;  // same size and alignment as unsigned short
 };
 
 #endif

@@ -9,6 +9,14 @@
 // freed; nodes moved by Merge stay counted).  The entry goes only when a
 // DetachKeyString(CPString*) finds it without uses, so a buffer in use is
 // never freed.
+//
+// Threads: the registry is shared by the trees of every thread, so every
+// function here takes the registry's lock.  The lock is recursive: an
+// operation that must see the registry unchanged across several steps (look
+// up, insert a node, register) holds a Guard around them, and the steps,
+// including the use counting of node insertion and removal, take it again.
+// The lock is never released while a registered buffer is looked up and
+// not yet counted, so an entry in use is never freed by another thread.
 #ifndef TARNCOLL_CPCOLL_DETAIL_KEY_REGISTRY_H
 #define TARNCOLL_CPCOLL_DETAIL_KEY_REGISTRY_H
 
@@ -16,6 +24,15 @@ class CPString;
 class CrDictionary;
 
 namespace keyreg {
+
+// Holds the registry's lock for its lifetime (the same thread may nest).
+class Guard {
+ public:
+  Guard();
+  ~Guard();
+  Guard(const Guard&) = delete;
+  Guard& operator=(const Guard&) = delete;
+};
 
 // The registry, created (and given one reference) on first use.
 // Reports FailIfNIL "pcrdctStringKeys" from cpcoll\BTree.
@@ -32,7 +49,7 @@ void AddUse(CPString* pstrRegistered);
 unsigned long DropUse(CPString* pstrRegistered);
 unsigned long Uses(const CPString* pstrRegistered);
 // When pszKey is the buffer of a registered string, counts one use more /
-// one less.
+// one less.  Cheap (no lock) while no registry exists.
 void NoteKeyCopied(const char* pszKey);
 void NoteKeyDropped(const char* pszKey);
 
