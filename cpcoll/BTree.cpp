@@ -221,13 +221,11 @@ short CPTree::IsEqualTo(void* pvA, void* pvB) const {
 
 // ---- String-key uses ----------------------------------------------------------
 
-void CPTree::NoteKeyUseSlow(void* pvKey) {
-  if (pcrdctStringKeys != nullptr) keyreg::NoteKeyCopied(static_cast<const char*>(pvKey));
-}
+// The registry itself tells (under its lock) whether it exists: another
+// thread may be creating it.
+void CPTree::NoteKeyUseSlow(void* pvKey) { keyreg::NoteKeyCopied(static_cast<const char*>(pvKey)); }
 
-void CPTree::DropKeyUseSlow(void* pvKey) {
-  if (pcrdctStringKeys != nullptr) keyreg::NoteKeyDropped(static_cast<const char*>(pvKey));
-}
+void CPTree::DropKeyUseSlow(void* pvKey) { keyreg::NoteKeyDropped(static_cast<const char*>(pvKey)); }
 
 void CPTree::CountIn() {
   ++nXACT;
@@ -610,6 +608,9 @@ void CPTree::AddKeyString(const char* pszKey, void* pvItem, unsigned long*) {
 void CPTree::AddKeyString(CPString* pstrKey, void* pvItem) {
   FixKind(etreeString);
   if (pstrKey == nullptr) return;
+  // From the lookup to the use being counted no other thread may drop the
+  // entry (and free the buffer this tree is about to be keyed by).
+  keyreg::Guard guard;
   keyreg::Require();  // its report comes before any change
   if (pstrKey->GetBuffer()[0] == '\0') {
     // Every empty text is the same key, so a static one serves and needs no
@@ -658,6 +659,7 @@ void CPTree::DetachKeyString(const char* pszKey, unsigned long*) {
 void CPTree::DetachKeyString(CPString* pstrKey) {
   RequireKind(etreeString);
   if (pstrKey == nullptr) return;
+  keyreg::Guard guard;  // the use check and the removal of the entry as one step
   keyreg::Require();
 
   const char* pszText = pstrKey->GetBuffer();

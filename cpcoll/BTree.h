@@ -20,6 +20,12 @@
 // etdsState says which.  String keys given as a CPString are kept alive by
 // the process-wide registry pcrdctStringKeys (see AddKeyString).
 //
+// Threads: trees used by different threads need no locking by the caller;
+// the registry they share takes its own lock.  A registered CPString may
+// then be used and released by other threads' trees, so its text must not
+// change while registered.  One tree used by several threads at once is the
+// caller's to serialise.
+//
 // Invariants after every public operation:
 //   1. In-order walk of the tree has strictly ascending keys (one node per
 //      key) and every nBalance equals height(right) - height(left), which is
@@ -313,7 +319,8 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
 
   // The registry of string keys given as CPString objects, shared by every
   // tree: text -> the first CPString registered with it (one reference).
-  // Created on first use, never freed.
+  // Created on first use, never freed.  Guarded by the registry's lock:
+  // read it directly only while no other thread uses string-keyed trees.
   static CrDictionary* pcrdctStringKeys;
 
  protected:

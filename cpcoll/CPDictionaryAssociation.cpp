@@ -8,11 +8,11 @@ const char kUnNamed[] = "UnNamed";
 }  // namespace
 
 CPDictionaryAssociation::CPDictionaryAssociation()
-    : Createable(), bUseString(1), pstrKey(nullptr), pvValue(nullptr), nKeyCRC(0), bfFlags(0) {}
+    : Createable(), bUseString(1), bfFlags(0), nKeyCRC(0), pstrKey(nullptr), pvValue(nullptr), pbktNode(nullptr) {}
 
 CPDictionaryAssociation::CPDictionaryAssociation(const CPDictionaryAssociation& other)
-    : Createable(other), bUseString(other.bUseString), pstrKey(nullptr), pvValue(other.pvValue),
-      nKeyCRC(other.nKeyCRC), bfFlags(0) {
+    : Createable(other), bUseString(other.bUseString), bfFlags(0), nKeyCRC(other.nKeyCRC), pstrKey(nullptr),
+      pvValue(other.pvValue), pbktNode(nullptr) {
   if (bUseString) {
     pstrKey = other.pstrKey;
     if (pstrKey) pstrKey->AddRef();

@@ -5,10 +5,12 @@
 // 0.  The entry holds one reference on its key string.  An empty key text
 // is stored as "UnNamed".  The item is never dereferenced.
 //
-// Besides the key and the item the entry carries two fields that only the
-// dictionary holding it uses: the CRC that chose its slot and whether the
-// dictionary's key index knows it.  They are not part of the entry's value:
-// copies start outside any index.
+// Besides the key and the item the entry carries fields that only the
+// dictionary holding it uses: the CRC that chose its slot, whether the
+// dictionary's key index knows it, and its node in the slot list.  They are
+// not part of the entry's value: copies start outside any dictionary.  The
+// two small ones sit in the padding after bUseString, so the entry stays 40
+// bytes and the other fields keep their places.
 //
 // Costs: every operation is O(1) apart from the text copies and compares.
 #ifndef TARNCOLL_CPCOLL_CPDICTIONARYASSOCIATION_H
@@ -17,6 +19,8 @@
 #include <util/CPString.h>
 #include <util/Createable.h>
 #include <util/export.h>
+
+class CPBucket;
 
 class TARNCOLL_API CPDictionaryAssociation : public Createable {
   friend class CPDictionary;
@@ -67,6 +71,12 @@ class TARNCOLL_API CPDictionaryAssociation : public Createable {
 
  protected:
   char bUseString;  // 1: string key (pstrKey), 0: numeric key
+
+ private:
+  unsigned char bfFlags;   // eflagIndexed, eflagShared
+  unsigned short nKeyCRC;  // the CRC whose low byte chose the entry's slot
+
+ protected:
   union {
     CPString* pstrKey;  // key string, one reference held; may be null
     long nKeyCardinal;  // numeric key
@@ -87,8 +97,7 @@ class TARNCOLL_API CPDictionaryAssociation : public Createable {
   // cannot be allocated.  The empty text becomes "UnNamed".
   static CPString* KeepKeyString(CPString* pstrKey, bool* pbShared);
 
-  unsigned short nKeyCRC;  // the CRC whose low byte chose the entry's slot
-  unsigned char bfFlags;   // eflagIndexed, eflagShared
+  CPBucket* pbktNode;  // the entry's node in its dictionary's slot list, or null
 };
 
 #endif

@@ -53,12 +53,6 @@ CPCollection* CPArray::CreateInstance() { return new CPArray(256); }
 
 // ---- Adding and removing -----------------------------------------------
 
-void CPArray::Add(void* pvItem) {
-  if (ulCurrentIndex >= ulArraySize) return;
-  arpvThe[ulCurrentIndex++] = pvItem;
-  IncrementLength();
-}
-
 void CPArray::AddInternalContainer(CPInternalContainer*) {}
 
 char CPArray::InsertIDX(unsigned long idx, void* pvItem) {
@@ -121,8 +115,6 @@ char CPArray::DestroyAll(CPKillFunc pfnKill) {
   return 1;
 }
 
-void* CPArray::RetrieveIDX(unsigned long idx) { return idx < ulCurrentIndex ? arpvThe[idx] : nullptr; }
-
 // ---- Capacity -----------------------------------------------------------
 
 void CPArray::Resize(unsigned long ulSize) {
@@ -159,25 +151,6 @@ CPCollection* CPArray::AllThat(CPConditionFunc pfnCond, void* pvUser) {
   }
   return parrReturn;
 }
-
-// ---- Built-in cursor ------------------------------------------------------
-
-void CPArray::GotoTop() { ulCursor = 0; }
-
-void CPArray::GotoBottom() { ulCursor = ulCurrentIndex - 1; }  // empty: wraps off the end
-
-long CPArray::Next() {
-  if (ulCursor < ulCurrentIndex) return static_cast<long>(++ulCursor);
-  ulCursor = ulCurrentIndex;
-  return 0;
-}
-
-long CPArray::Prev() {
-  if (ulCursor > 0) return static_cast<long>(--ulCursor);
-  return 0;
-}
-
-void* CPArray::Retrieve() { return ulCursor < ulCurrentIndex ? arpvThe[ulCursor] : nullptr; }
 
 // ---- ArrayIterationState --------------------------------------------------
 

@@ -150,4 +150,36 @@ class TARNCOLL_API ArrayIterationState : public IterationState, public virtual C
   unsigned long ulIndex;  // position; >= the count is off the end
 };
 
+// The constant-time operations are inline: an append or a read by index
+// is a few instructions, far less than a call into the library.
+
+inline void CPArray::Add(void* pvItem) {
+  const unsigned long n = ulCurrentIndex;
+  if (n >= ulArraySize) return;
+  // The slot first: the compiler must assume an item store may change any
+  // pointer field, so the counts are kept apart from it.
+  arpvThe[n] = pvItem;
+  ulCurrentIndex = n + 1;
+  IncrementLength();
+}
+
+inline void* CPArray::RetrieveIDX(unsigned long idx) { return idx < ulCurrentIndex ? arpvThe[idx] : nullptr; }
+
+inline void CPArray::GotoTop() { ulCursor = 0; }
+
+inline void CPArray::GotoBottom() { ulCursor = ulCurrentIndex - 1; }  // empty: wraps off the end
+
+inline long CPArray::Next() {
+  if (ulCursor < ulCurrentIndex) return static_cast<long>(++ulCursor);
+  ulCursor = ulCurrentIndex;
+  return 0;
+}
+
+inline long CPArray::Prev() {
+  if (ulCursor > 0) return static_cast<long>(--ulCursor);
+  return 0;
+}
+
+inline void* CPArray::Retrieve() { return ulCursor < ulCurrentIndex ? arpvThe[ulCursor] : nullptr; }
+
 #endif

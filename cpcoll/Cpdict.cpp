@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include <cpcoll/detail/dict_hash.h>
 #include <cpcoll/detail/report.h>
 
 namespace {
@@ -87,7 +88,7 @@ void CPDictionary::CopyEntriesOf(const CPDictionary& other) {
       CPDictionaryAssociation* pda = new CPDictionaryAssociation(*pdaFrom);
       CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
       pda->bfFlags = pdaFrom->bfFlags & CPDictionaryAssociation::eflagShared;
-      LinkEntry(pda, s);
+      LinkEntry(pda, s, nullptr);
     }
   }
 }
@@ -99,7 +100,8 @@ void CPDictionary::TakeContentOf(CPDictionary& other) {
     other.arplstSlots[s] = nullptr;
     other.anUnindexed[s] = 0;
   }
-  idxKeys.Swap(other.idxKeys);
+  idxNum.Swap(other.idxNum);
+  idxText.Swap(other.idxText);
   nLength = other.nLength;
   other.nLength = 0;
   bRefreshVector = 1;
@@ -131,49 +133,91 @@ unsigned long CPDictionary::NextNonblankSlot(unsigned long s) {
 
 // ---- the key index ----------------------------------------------------------
 
-namespace {
-// The index key of an entry: its slot and text, or its number.
-struct EntryKey {
-  bool bString;
-  const char* pText;
-  unsigned long nTextLength;
-  unsigned long nSlot;
-  long nKey;
+using cpcoll_detail::NumIndexCell;
+using cpcoll_detail::TextIndexCell;
+
+// A string key as a lookup sees it.
+struct CPDictionary::TextKey {
+  const char* pText;      // the text (not null)
+  unsigned long nLength;  // strlen(pText)
+  unsigned long nHash;    // HashText of the text
+  unsigned long nCRC;     // when bCRC: the CRC filing it, the caller's or the text's own
+  bool bGiven;            // nCRC is the caller's
+  bool bCRC;              // nCRC is known
+  // The filing CRC, computed from the text at most once.
+  unsigned long CRC() {
+    if (!bCRC) {
+      nCRC = cpcoll_detail::TextCRC(pText, nLength);
+      bCRC = true;
+    }
+    return nCRC;
+  }
+  // True when slot s is the slot of the text's own CRC.
+  bool NaturalSlot(unsigned long s) const {
+    return !bGiven || (cpcoll_detail::TextCRC(pText, nLength) & 0xFF) == s;
+  }
 };
+
+// How a new entry enters the index: by a probe of its own, at a free cell
+// found while the key was looked up (nTag, nLength: the looked-up key), or
+// not at all (a duplicate of an indexed key).
+struct CPDictionary::IndexPlace {
+  enum { eProbe, eAt, eNone } eHow;
+  unsigned long nHole;    // eAt: the cell (or kNoHole: the table is empty)
+  unsigned long nTag;     // eAt, text entries: the key's tag
+  unsigned long nLength;  // eAt, text entries: the key's length
+};
+
+namespace {
+using cpcoll_detail::kTextHomeMask;
+using cpcoll_detail::kTextNatural;
+
+bool AnyCell(const NumIndexCell&) { return true; }
+
+// The tag of a string entry in slot nSlot, from its key string.
+unsigned long TagOf(const CPString* pstr, unsigned long nSlot) {
+  unsigned short nCRC;
+  unsigned long h = cpcoll_detail::HashTextCRC(pstr->GetBuffer(), pstr->Length(), &nCRC);
+  return cpcoll_detail::TextTag(h, nSlot, (nCRC & 0xFF) == nSlot);
+}
+
+// True when the key string holds the n bytes of pText.
+inline bool HasText(const CPString* pstr, const char* pText, unsigned long n) {
+  return pstr->Length() == n && cpcoll_detail::SameBytes(pstr->GetBuffer(), pText, n);
+}
 }  // namespace
 
-// Hash and key of an entry as the index files it.
-static unsigned long IndexHashOf(const CPDictionaryAssociation* pda, unsigned long nSlot, EntryKey* pkey) {
-  CPString* pstr = pda->_get_pstrKey();
-  pkey->bString = pda->_get_bUseString() != 0;
-  pkey->nSlot = nSlot;
-  pkey->pText = pstr ? pstr->GetBuffer() : "";
-  pkey->nTextLength = pstr ? pstr->Length() : 0;
-  pkey->nKey = pda->GetKeyCardinal();
-  if (pkey->bString) return cpcoll_detail::DictIndex::HashText(pkey->pText, pkey->nTextLength, nSlot);
-  return cpcoll_detail::DictIndex::HashNumber(static_cast<unsigned long>(pkey->nKey));
+TARNCOLL_DICT_INLINE CPDictionary::TextKey CPDictionary::MakeTextKey(const char* pszKey, unsigned long* pnCRC) {
+  TextKey k;
+  k.pText = pszKey;
+  k.nLength = std::strlen(pszKey);
+  k.nHash = cpcoll_detail::HashText(pszKey, k.nLength);
+  k.bGiven = k.bCRC = pnCRC != nullptr;
+  k.nCRC = pnCRC ? *pnCRC : 0;
+  return k;
 }
 
-// True when the entry has the key (the entry's slot is checked by the
-// caller for strings through nKeyCRC).
-static bool EntryHasKey(const CPDictionaryAssociation* pda, const EntryKey& key, unsigned long nEntrySlot) {
-  if (key.bString) {
-    CPString* pstr = pda->_get_pstrKey();
-    return pda->_get_bUseString() && pstr && nEntrySlot == key.nSlot && pstr->Length() == key.nTextLength &&
-           std::memcmp(pstr->GetBuffer(), key.pText, key.nTextLength) == 0;
-  }
-  return !pda->_get_bUseString() && pda->GetKeyCardinal() == key.nKey;
-}
-
-void CPDictionary::IndexEntry(CPDictionaryAssociation* pda, CPBucket* pbkt, unsigned long nSlot) {
+void CPDictionary::IndexEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace) {
+  bool bIndexed = false;
   if (pda->bfFlags & CPDictionaryAssociation::eflagShared) {
-    ++anUnindexed[nSlot];
-    return;
+  } else if (pplace && pplace->eHow == IndexPlace::eNone) {
+  } else if (!pda->bUseString) {
+    unsigned long nKey = static_cast<unsigned long>(pda->nKeyCardinal);
+    unsigned long nHole = pplace ? pplace->nHole : 0;
+    if (pplace || !idxNum.FindOrHole(nKey, AnyCell, &nHole)) bIndexed = idxNum.InsertAt(NumIndexCell{pda, nKey}, nHole);
+  } else if (CPString* pstr = pda->pstrKey) {
+    if (pplace && pstr->Length() == pplace->nLength) {
+      bIndexed = idxText.InsertAt(TextIndexCell{pda, pstr, pplace->nTag}, pplace->nHole);
+    } else {
+      unsigned long nTag = TagOf(pstr, nSlot), nHole;
+      const char* pText = pstr->GetBuffer();
+      unsigned long n = pstr->Length();
+      auto bSameKey = [&](const TextIndexCell& c) { return (c.nTag & 0xFF) == nSlot && HasText(c.pstr, pText, n); };
+      if (!idxText.FindOrHole(nTag & kTextHomeMask, bSameKey, &nHole))
+        bIndexed = idxText.InsertAt(TextIndexCell{pda, pstr, nTag}, nHole);
+    }
   }
-  EntryKey key;
-  unsigned long h = IndexHashOf(pda, nSlot, &key);
-  bool bTaken = idxKeys.Find(h, [&](CPDictionaryAssociation* p) { return EntryHasKey(p, key, p->nKeyCRC & 0xFF); });
-  if (!bTaken && idxKeys.Insert(h, pda, pbkt))
+  if (bIndexed)
     pda->bfFlags |= CPDictionaryAssociation::eflagIndexed;
   else
     ++anUnindexed[nSlot];
@@ -184,9 +228,11 @@ void CPDictionary::UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlo
     --anUnindexed[nSlot];
     return;
   }
-  EntryKey key;
-  idxKeys.Erase(IndexHashOf(pda, nSlot, &key), pda);
   pda->bfFlags &= ~CPDictionaryAssociation::eflagIndexed;
+  if (pda->bUseString)
+    idxText.Erase(cpcoll_detail::HashText(pda->pstrKey->GetBuffer(), pda->pstrKey->Length()) & kTextHomeMask, pda);
+  else
+    idxNum.Erase(static_cast<unsigned long>(pda->nKeyCardinal), pda);
   if (anUnindexed[nSlot] == 0) return;
   // Another entry of the same key may now be the first: the earliest
   // unindexed one that is not shared takes the index place.
@@ -195,9 +241,15 @@ void CPDictionary::UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlo
     if (pdaOther == pda || (pdaOther->bfFlags & (CPDictionaryAssociation::eflagIndexed |
                                                  CPDictionaryAssociation::eflagShared)))
       continue;
-    if (!EntryHasKey(pdaOther, key, pdaOther->nKeyCRC & 0xFF)) continue;
-    EntryKey keyOther;
-    if (idxKeys.Insert(IndexHashOf(pdaOther, nSlot, &keyOther), pdaOther, pbkt)) {
+    if (pdaOther->bUseString != pda->bUseString) continue;
+    bool bSame = pda->bUseString ? pdaOther->pstrKey && HasText(pdaOther->pstrKey, pda->pstrKey->GetBuffer(),
+                                                                pda->pstrKey->Length())
+                                 : pdaOther->nKeyCardinal == pda->nKeyCardinal;
+    if (!bSame) continue;
+    bool bIn = pda->bUseString
+                   ? idxText.Insert(TextIndexCell{pdaOther, pdaOther->pstrKey, TagOf(pdaOther->pstrKey, nSlot)})
+                   : idxNum.Insert(NumIndexCell{pdaOther, static_cast<unsigned long>(pdaOther->nKeyCardinal)});
+    if (bIn) {
       pdaOther->bfFlags |= CPDictionaryAssociation::eflagIndexed;
       --anUnindexed[nSlot];
     }
@@ -205,54 +257,66 @@ void CPDictionary::UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlo
   }
 }
 
-CPDictionaryAssociation* CPDictionary::LocateString(const char* pszKey, unsigned long nSlot, CPBucket** ppbkt) {
-  *ppbkt = nullptr;
-  CPList* plst = arplstSlots[nSlot];
-  if (!plst || !pszKey) return nullptr;
+CPDictionaryAssociation* CPDictionary::LocateString(TextKey& k, unsigned long* pnSlot, CPBucket** ppbkt,
+                                                    IndexPlace* pplace) {
+  unsigned long nSlot, nHole = 0;
+  const TextIndexCell* pc = nullptr;
+  if (!k.bGiven) {
+    // The text's own slot: a natural cell with the text names it, else
+    // the CRC does.
+    pc = idxText.FindOrHole(
+        k.nHash & kTextHomeMask,
+        [&](const TextIndexCell& c) { return (c.nTag & kTextNatural) && HasText(c.pstr, k.pText, k.nLength); }, &nHole);
+    nSlot = pc ? pc->nTag & 0xFF : k.CRC() & 0xFF;
+  } else {
+    nSlot = k.nCRC & 0xFF;
+    if (!anUnindexed[nSlot])
+      pc = idxText.FindOrHole(
+          k.nHash & kTextHomeMask,
+          [&](const TextIndexCell& c) { return (c.nTag & 0xFF) == nSlot && HasText(c.pstr, k.pText, k.nLength); },
+          &nHole);
+  }
+  *pnSlot = nSlot;
   if (anUnindexed[nSlot]) {
-    for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
-      if (EntryOf(pbkt)->MatchKeyString(pszKey)) {
-        *ppbkt = pbkt;
+    if (pplace) pplace->eHow = IndexPlace::eProbe;
+    for (CPBucket* pbkt = arplstSlots[nSlot]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+      if (EntryOf(pbkt)->MatchKeyString(k.pText)) {
+        if (ppbkt) *ppbkt = pbkt;
         return EntryOf(pbkt);
       }
     }
     return nullptr;
   }
-  EntryKey key = {true, pszKey, std::strlen(pszKey), nSlot, 0};
-  unsigned long h = cpcoll_detail::DictIndex::HashText(key.pText, key.nTextLength, nSlot);
-  cpcoll_detail::DictIndexCell* pc =
-      idxKeys.Find(h, [&](CPDictionaryAssociation* p) { return EntryHasKey(p, key, p->nKeyCRC & 0xFF); });
+  if (pplace) *pplace = IndexPlace{pc ? IndexPlace::eNone : IndexPlace::eAt, nHole, 0, k.nLength};
   if (!pc) return nullptr;
-  *ppbkt = pc->pbkt;
+  if (ppbkt) *ppbkt = pc->pda->pbktNode;
   return pc->pda;
 }
 
-CPDictionaryAssociation* CPDictionary::LocateNumber(unsigned long nKey, CPBucket** ppbkt) {
-  *ppbkt = nullptr;
+CPDictionaryAssociation* CPDictionary::LocateNumber(unsigned long nKey, CPBucket** ppbkt, IndexPlace* pplace) {
   unsigned long nSlot = nKey & 0xFF;
-  CPList* plst = arplstSlots[nSlot];
-  if (!plst) return nullptr;
-  long nWanted = static_cast<long>(nKey);
   if (anUnindexed[nSlot]) {
-    for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
+    if (pplace) pplace->eHow = IndexPlace::eProbe;
+    long nWanted = static_cast<long>(nKey);
+    for (CPBucket* pbkt = arplstSlots[nSlot]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
       if (EntryOf(pbkt)->MatchKeyCardinal(nWanted)) {
-        *ppbkt = pbkt;
+        if (ppbkt) *ppbkt = pbkt;
         return EntryOf(pbkt);
       }
     }
     return nullptr;
   }
-  EntryKey key = {false, nullptr, 0, nSlot, nWanted};
-  cpcoll_detail::DictIndexCell* pc = idxKeys.Find(cpcoll_detail::DictIndex::HashNumber(nKey),
-                                                  [&](CPDictionaryAssociation* p) { return EntryHasKey(p, key, nSlot); });
+  unsigned long nHole;
+  const NumIndexCell* pc = idxNum.FindOrHole(nKey, AnyCell, &nHole);
+  if (pplace) *pplace = IndexPlace{pc ? IndexPlace::eNone : IndexPlace::eAt, nHole, 0, 0};
   if (!pc) return nullptr;
-  *ppbkt = pc->pbkt;
+  if (ppbkt) *ppbkt = pc->pda->pbktNode;
   return pc->pda;
 }
 
 // ---- linking and unlinking entries ----------------------------------------
 
-void CPDictionary::LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot) {
+void CPDictionary::LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace) {
   CPList* plst = arplstSlots[nSlot];
   bool bNewList = false;
   if (!plst) {
@@ -271,7 +335,8 @@ void CPDictionary::LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot) 
     throw;
   }
   arplstSlots[nSlot] = plst;
-  IndexEntry(pda, plst->_get_pbktTail(), nSlot);
+  pda->pbktNode = plst->_get_pbktTail();
+  IndexEntry(pda, nSlot, pplace);
   IncrementLength();
   bRefreshVector = 1;
 }
@@ -295,14 +360,15 @@ void CPDictionary::RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc p
 void CPDictionary::RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill) {
   pdaFound = nullptr;
   if (!pszKey) return;
-  unsigned long nSlot = KeyCRC(pszKey, pnCRC) & 0xFF;
+  TextKey k = MakeTextKey(pszKey, pnCRC);
   CPBucket* pbkt;
-  if (LocateString(pszKey, nSlot, &pbkt)) RemoveEntry(nSlot, pbkt, pfnKill);
+  unsigned long nSlot;
+  if (LocateString(k, &nSlot, &pbkt, nullptr)) RemoveEntry(nSlot, pbkt, pfnKill);
 }
 
 void CPDictionary::RemoveNumber(unsigned long nKey, CPKillFunc pfnKill) {
   CPBucket* pbkt;
-  if (LocateNumber(nKey, &pbkt)) RemoveEntry(nKey & 0xFF, pbkt, pfnKill);
+  if (LocateNumber(nKey, &pbkt, nullptr)) RemoveEntry(nKey & 0xFF, pbkt, pfnKill);
 }
 
 void CPDictionary::ClearAll(CPKillFunc pfnKill) {
@@ -319,7 +385,8 @@ void CPDictionary::ClearAll(CPKillFunc pfnKill) {
     }
     delete plst;
   }
-  idxKeys.Clear();
+  idxNum.Clear();
+  idxText.Clear();
   ClearLength();
   pdaFound = nullptr;
 }
@@ -327,22 +394,43 @@ void CPDictionary::ClearAll(CPKillFunc pfnKill) {
 // ---- adding -----------------------------------------------------------------
 
 void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
-  if (ExistsKeyNum(nKey)) return;
+  IndexPlace place;
+  if (LocateNumber(nKey, nullptr, &place)) return;
   bRefreshVector = 1;
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
   CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
   pda->SetKeyCardinal(static_cast<long>(nKey));
   pda->pvValue = pvItem;
-  LinkEntry(pda, nKey & 0xFF);
+  LinkEntry(pda, nKey & 0xFF, place.eHow == IndexPlace::eProbe ? nullptr : &place);
 }
 
+// The entry of an empty or null text is stored as "UnNamed", so the key
+// looked up is not the key stored: such an entry finds its index place
+// by a probe of its own.
 void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long* pnCRC) {
-  unsigned long nCRC = KeyCRC(pszKey, pnCRC);
-  if (ExistsKeyString(pszKey, &nCRC)) return;
+  IndexPlace place = {IndexPlace::eProbe, 0, 0, 0};
+  unsigned long nCRC = pnCRC ? *pnCRC : 0;
+  pdaFound = nullptr;
+  if (pszKey) {
+    TextKey k = MakeTextKey(pszKey, pnCRC);
+    unsigned long nSlot;
+    CPDictionaryAssociation* pdaOld = LocateString(k, &nSlot, nullptr, &place);
+    pdaFound = pdaOld;  // as a FindKeyString of the key leaves it
+    if (pdaOld && pdaOld->pvValue) return;
+    if (k.nLength == 0) place.eHow = IndexPlace::eProbe;
+    if (place.eHow == IndexPlace::eAt) place.nTag = cpcoll_detail::TextTag(k.nHash, nSlot, k.NaturalSlot(nSlot));
+    nCRC = k.CRC();
+  }
   bRefreshVector = 1;
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
   CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
-  CPString* pstr = CPDictionaryAssociation::NewKeyString(pszKey);
+  CPString* pstr;
+  try {
+    pstr = CPDictionaryAssociation::NewKeyString(pszKey);  // a long text's buffer may throw std::bad_alloc
+  } catch (...) {
+    delete pda;
+    throw;
+  }
   if (!pstr) {
     delete pda;
     CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
@@ -350,7 +438,7 @@ void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long*
   pda->TakeKeyString(pstr);
   pda->pvValue = pvItem;
   pda->nKeyCRC = static_cast<unsigned short>(nCRC);
-  LinkEntry(pda, nCRC & 0xFF);
+  LinkEntry(pda, nCRC & 0xFF, place.eHow == IndexPlace::eProbe ? nullptr : &place);
 }
 
 void CPDictionary::AddKeyString(CPString* pstrKey, void* pvItem) { AddSharedKey(pstrKey, pvItem, false); }
@@ -361,12 +449,25 @@ void CPDictionary::AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched) 
     return;
   }
   unsigned long nCRC = pstrKey->_get_nCRC();
-  if (ExistsKeyString(pstrKey->GetBuffer(), &nCRC)) return;
+  TextKey k = MakeTextKey(pstrKey->GetBuffer(), &nCRC);
+  IndexPlace place;
+  unsigned long nSlot;
+  CPDictionaryAssociation* pdaOld = LocateString(k, &nSlot, nullptr, &place);
+  pdaFound = pdaOld;
+  if (pdaOld && pdaOld->pvValue) return;
+  if (k.nLength == 0) place.eHow = IndexPlace::eProbe;
+  if (place.eHow == IndexPlace::eAt) place.nTag = cpcoll_detail::TextTag(k.nHash, nSlot, k.NaturalSlot(nSlot));
   bRefreshVector = 1;
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
   CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
   bool bShared;
-  CPString* pstr = CPDictionaryAssociation::KeepKeyString(pstrKey, &bShared);
+  CPString* pstr;
+  try {
+    pstr = CPDictionaryAssociation::KeepKeyString(pstrKey, &bShared);  // a copy's buffer may throw std::bad_alloc
+  } catch (...) {
+    delete pda;
+    throw;
+  }
   if (!pstr) {
     delete pda;
     CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
@@ -375,7 +476,7 @@ void CPDictionary::AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched) 
   pda->pvValue = pvItem;
   pda->nKeyCRC = static_cast<unsigned short>(nCRC);
   if (bShared && !bVouched) pda->bfFlags |= CPDictionaryAssociation::eflagShared;
-  LinkEntry(pda, nCRC & 0xFF);
+  LinkEntry(pda, nCRC & 0xFF, place.eHow == IndexPlace::eProbe ? nullptr : &place);
 }
 
 void CPDictionary::Add(void* pvItem) {
@@ -427,16 +528,31 @@ CPDictionaryAssociation* CPDictionary::FindDAKeyString(const char* pszKey, unsig
                                                        unsigned long* pnSlot) {
   pdaFound = nullptr;
   if (!pszKey) return nullptr;
-  unsigned long nSlot = KeyCRC(pszKey, pnCRC) & 0xFF;
+  TextKey k = MakeTextKey(pszKey, pnCRC);
+  if (!pnCRC) {  // the common case, kept short: a natural cell in a slot without unindexed entries
+    const TextIndexCell* pc = idxText.Find(k.nHash & kTextHomeMask, [&](const TextIndexCell& c) {
+      return (c.nTag & kTextNatural) && HasText(c.pstr, k.pText, k.nLength);
+    });
+    if (pc && !anUnindexed[pc->nTag & 0xFF]) {
+      if (pnSlot) *pnSlot = pc->nTag & 0xFF;
+      pdaFound = pc->pda;
+      return pdaFound;
+    }
+  }
+  unsigned long nSlot;
+  pdaFound = LocateString(k, &nSlot, nullptr, nullptr);
   if (pnSlot) *pnSlot = nSlot;
-  CPBucket* pbkt;
-  pdaFound = LocateString(pszKey, nSlot, &pbkt);
   return pdaFound;
 }
 
 void* CPDictionary::FindKeyNum(unsigned long nKey) {
-  CPBucket* pbkt;
-  CPDictionaryAssociation* pda = LocateNumber(nKey, &pbkt);
+  CPDictionaryAssociation* pda;
+  if (anUnindexed[nKey & 0xFF]) {
+    pda = LocateNumber(nKey, nullptr, nullptr);
+  } else {
+    const NumIndexCell* pc = idxNum.Find(nKey, AnyCell);  // the common case, kept short
+    pda = pc ? pc->pda : nullptr;
+  }
   return pda ? pda->pvValue : nullptr;
 }
 
@@ -451,10 +567,7 @@ void* CPDictionary::FindKeyString(CPString* pstrKey) {
   return FindKeyString(pstrKey->GetBuffer(), &nCRC);
 }
 
-long CPDictionary::ExistsKeyNum(unsigned long nKey) {
-  CPBucket* pbkt;
-  return LocateNumber(nKey, &pbkt) ? 1 : 0;
-}
+long CPDictionary::ExistsKeyNum(unsigned long nKey) { return LocateNumber(nKey, nullptr, nullptr) ? 1 : 0; }
 
 long CPDictionary::ExistsKeyString(CPString* pstrKey) {
   if (!pstrKey) return ExistsKeyString(static_cast<const char*>(nullptr), nullptr);

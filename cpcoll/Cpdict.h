@@ -59,6 +59,9 @@
 #include <util/export.h>
 
 class DictionaryIterationState;
+namespace tarncoll_detail {
+struct DictionaryEntryAccess;
+}
 
 // The three-argument action of ForEach: key is the CPString* of a string
 // entry or the numeric key of a numeric one.
@@ -67,6 +70,7 @@ typedef void (*CPKeyActionFunc)(void* item, void* user, void* key);
 class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   friend class DictionaryIterationState;
   friend struct CPDictionaryInspector;
+  friend struct tarncoll_detail::DictionaryEntryAccess;
 
  public:
   enum { eNumberOfSlots = 256 };
@@ -216,23 +220,32 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
 
   // The CRC of a key text: *pnCRC when given, else crc16::Calc of it.
   static unsigned long KeyCRC(const char* pszKey, unsigned long* pnCRC);
-  // The first string (numeric) entry of the key in slot nSlot, its node in
-  // *ppbkt; from the index, or by scanning a slot with unindexed entries.
-  CPDictionaryAssociation* LocateString(const char* pszKey, unsigned long nSlot, CPBucket** ppbkt);
-  CPDictionaryAssociation* LocateNumber(unsigned long nKey, CPBucket** ppbkt);
+  struct TextKey;     // a looked-up text: length, CRC, slot, index tag
+  struct IndexPlace;  // where a new entry goes in the index
+  // The text's key (length, hash); its CRC is *pnCRC when given, else
+  // computed only when needed.
+  static TextKey MakeTextKey(const char* pszKey, unsigned long* pnCRC);
+  // The first string (numeric) entry of the key in its slot, or null:
+  // from the index, or by scanning a slot with unindexed entries.  The
+  // key's slot goes to *pnSlot; its node to *ppbkt, and the index place for
+  // a new entry of the key to *pplace, when given.
+  CPDictionaryAssociation* LocateString(TextKey& k, unsigned long* pnSlot, CPBucket** ppbkt, IndexPlace* pplace);
+  CPDictionaryAssociation* LocateNumber(unsigned long nKey, CPBucket** ppbkt, IndexPlace* pplace);
   // AddKeyString(CPString*); bVouched: a shared string is only shared with
   // entries of dictionaries (nobody changes it), so it may be indexed.
   void AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched);
-  // Links a new entry (key set) into slot nSlot and the index; frees the
-  // entry on a report.  Reports "plstSlot" (and the list's "pbktNew !=0").
-  void LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot);
+  // Links a new entry (key set) into slot nSlot and the index (at pplace,
+  // or by a probe when null); frees the entry on a report.  Reports
+  // "plstSlot" (and the list's "pbktNew !=0").
+  void LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace);
   // Takes the entry of node pbkt in slot nSlot out: counts, node, emptied
   // list, index; then kill(item, null) when given, then frees the entry.
   void RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc pfnKill);
   void RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill);
   void RemoveNumber(unsigned long nKey, CPKillFunc pfnKill);
-  // Index bookkeeping of one entry entering or leaving slot nSlot.
-  void IndexEntry(CPDictionaryAssociation* pda, CPBucket* pbkt, unsigned long nSlot);
+  // Index bookkeeping of one entry entering (at pplace, or by a probe when
+  // null) or leaving slot nSlot.
+  void IndexEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace);
   void UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlot);
   // Destroys all entries and lists (kill each item first when given).
   void ClearAll(CPKillFunc pfnKill);
@@ -260,7 +273,8 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   char bRefreshVector;                       // 1: arpdaVector is stale
   CPDictionaryAssociation** arpdaVector;     // entries in iteration order (new[]), or null
   CPDictionaryAssociation* pdaFound;         // scratch: the latest lookup's entry
-  cpcoll_detail::DictIndex idxKeys;          // (slot, key) -> entry and node
+  cpcoll_detail::NumIndex idxNum;            // numeric key -> entry
+  cpcoll_detail::TextIndex idxText;          // (slot, key text) -> entry
   unsigned int anUnindexed[eNumberOfSlots];  // entries per slot not in idxKeys
 };
 

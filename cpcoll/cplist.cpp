@@ -1,6 +1,10 @@
 #include <cpcoll/cplist.h>
 
+#include <atomic>
+#include <typeinfo>
+
 #include <cpcoll/detail/bucket_links.h>
+#include <cpcoll/detail/node_pool.h>
 #include <cpcoll/detail/report.h>
 
 using tarncoll_detail::LinkAfter;
@@ -20,6 +24,20 @@ struct ConditionCall {
 short CallCondition(void* pvItem, void* pvCall) {
   const ConditionCall* pcall = static_cast<const ConditionCall*>(pvCall);
   return static_cast<short>(pcall->pfnCond(pvItem, pcall->pvUser));
+}
+
+// Drops the list's reference on a node.  A plain CPBucket that nobody
+// else holds is destroyed and its block returned straight away, which is
+// what its Release would do, without the virtual calls; any other node
+// (a derived class may override Release) goes through Release.
+inline void DropReference(CPBucket* pbkt) {
+  if (pbkt->_get_nRefCount() == 1 && &typeid(*pbkt) == &typeid(CPBucket)) {
+    std::atomic_thread_fence(std::memory_order_acquire);  // as Release's last decrement
+    pbkt->CPBucket::~CPBucket();
+    CPBucket::operator delete(pbkt, sizeof(CPBucket));
+  } else {
+    pbkt->Release();
+  }
 }
 
 // Keeps a node alive across a callback that may remove it from the list.
@@ -50,6 +68,22 @@ CPBucket& CPBucket::operator=(const CPBucket& other) {
 }
 
 CPBucket::~CPBucket() {}
+
+static_assert(sizeof(CPBucket) <= tarncoll_detail::kNodeBlockSize, "a list node must fit a pool block");
+
+void* CPBucket::operator new(std::size_t nSize) noexcept {
+  if (!TARNCOLL_NODE_POOL || nSize > tarncoll_detail::kNodeBlockSize) return Createable::operator new(nSize);
+  if (Createable::AllocationFails()) return nullptr;
+  return tarncoll_detail::TakeNodeBlock();
+}
+
+void CPBucket::operator delete(void* pv, std::size_t nSize) noexcept {
+  if (pv == nullptr) return;
+  if (!TARNCOLL_NODE_POOL || nSize > tarncoll_detail::kNodeBlockSize)
+    Createable::operator delete(pv);
+  else
+    tarncoll_detail::GiveNodeBlock(pv);
+}
 
 // ---- CPList: construction, copying, destruction -------------------------------
 
@@ -88,7 +122,10 @@ void CPList::InitPointers() {
 
 CPBucket* CPList::NewBucket(void* pvItem) {
   CPBucket* pbkt = new CPBucket;
-  if (pbkt) pbkt->_set_pvData(pvItem);
+  if (pbkt) {
+    pbkt->_set_pvData(pvItem);
+    pbkt->TakeFirstReference();  // the list's reference; nobody else sees the node yet
+  }
   return pbkt;
 }
 
@@ -98,7 +135,6 @@ void CPList::AppendNodesOf(const CPList& other) {
       CPBucket* pbktNew = NewBucket(pbkt->_get_pvData());
       CP_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
       LinkAfter(pbktHead, pbktTail, pbktTail, pbktNew);
-      pbktNew->AddRef();
       ++nLength;
     }
   } catch (...) {
@@ -115,8 +151,7 @@ CPCollection* CPList::CreateInstance() { return new CPList; }
 
 // ---- bookkeeping shared by insertions and removals -----------------------------------
 
-void CPList::Linked(CPBucket* pbkt) {
-  pbkt->AddRef();
+void CPList::Linked() {
   pbktReset = nullptr;
   nDXCursor = -1;
   IncrementLength();
@@ -130,49 +165,6 @@ void CPList::Forget(CPBucket* pbkt) {
 }
 
 // ---- built-in cursor --------------------------------------------------------------------
-
-void CPList::GotoTop() {
-  pbktCursor = pbktHead;
-  nDXCursor = 0;
-  pbktPeek = nullptr;
-}
-
-void CPList::GotoBottom() {
-  pbktCursor = pbktTail;
-  nDXCursor = static_cast<long>(nLength) - 1;
-  pbktPeek = nullptr;
-}
-
-long CPList::Next() {
-  nDXCursor = -1;
-  if (pbktCursor == pbktTail) {
-    pbktCursor = nullptr;
-    return 0;
-  }
-  if (!pbktCursor) return 0;
-  pbktCursor = pbktCursor->_get_pbktNext();
-  return pbktCursor ? 1 : 0;
-}
-
-long CPList::Prev() {
-  nDXCursor = -1;
-  if (!pbktCursor || pbktCursor == pbktHead || !pbktCursor->_get_pbktPrev()) {
-    pbktCursor = nullptr;
-    return 0;
-  }
-  pbktCursor = pbktCursor->_get_pbktPrev();
-  return 1;
-}
-
-void* CPList::Retrieve() {
-  pbktGot = pbktCursor;
-  return pbktCursor ? pbktCursor->_get_pvData() : nullptr;
-}
-
-CPBucket* CPList::RetrieveBucket() {
-  pbktGot = pbktCursor;
-  return pbktCursor;
-}
 
 void CPList::SetResetPoint() { pbktReset = pbktCursor; }
 
@@ -210,18 +202,47 @@ void* CPList::Get() {
   return pv;
 }
 
-void* CPList::RetrieveIDX(unsigned long idx) {
-  if (idx >= nLength) return nullptr;
-  if (nDXCursor == -1) {
-    GotoTop();
-    for (unsigned long i = 0; i < idx; ++i) Next();
-  } else {
-    long nDelta = static_cast<long>(idx) - nDXCursor;
-    for (; nDelta < 0; ++nDelta) Prev();
-    for (; nDelta > 0; --nDelta) Next();
+void CPList::StepToIndex(unsigned long idx) {
+  if (typeid(*this) != typeid(CPList)) {
+    // A derived list may count or change the steps: take them one by one
+    // through the virtual slots.
+    if (nDXCursor == -1) {
+      GotoTop();
+      for (unsigned long i = 0; i < idx; ++i) Next();
+    } else {
+      long nDelta = static_cast<long>(idx) - nDXCursor;
+      for (; nDelta < 0; ++nDelta) Prev();
+      for (; nDelta > 0; --nDelta) Next();
+    }
+    return;
   }
-  nDXCursor = static_cast<long>(idx);
-  return Retrieve();
+  // A plain list: the steps are unobservable, only where they end counts.
+  // Walk to the same node from whichever of the cursor, the head and the
+  // tail is nearest, leaving the same state (pbktPeek cleared only where
+  // the stepwise way calls GotoTop).
+  const unsigned long ulFromTail = nLength - 1 - idx;
+  unsigned long ulFromCursor = ~0UL;
+  if (nDXCursor == -1)
+    pbktPeek = nullptr;
+  else
+    ulFromCursor = static_cast<unsigned long>(idx > static_cast<unsigned long>(nDXCursor)
+                                                  ? idx - static_cast<unsigned long>(nDXCursor)
+                                                  : static_cast<unsigned long>(nDXCursor) - idx);
+  CPBucket* pbkt;
+  if (ulFromCursor <= idx && ulFromCursor <= ulFromTail) {
+    pbkt = pbktCursor;
+    if (idx > static_cast<unsigned long>(nDXCursor))
+      for (unsigned long i = 0; i < ulFromCursor; ++i) pbkt = pbkt->_get_pbktNext();
+    else
+      for (unsigned long i = 0; i < ulFromCursor; ++i) pbkt = pbkt->_get_pbktPrev();
+  } else if (idx <= ulFromTail) {
+    pbkt = pbktHead;
+    for (unsigned long i = 0; i < idx; ++i) pbkt = pbkt->_get_pbktNext();
+  } else {
+    pbkt = pbktTail;
+    for (unsigned long i = 0; i < ulFromTail; ++i) pbkt = pbkt->_get_pbktPrev();
+  }
+  pbktCursor = pbkt;
 }
 
 void* CPList::operator[](int i) {
@@ -236,7 +257,7 @@ void CPList::Add(void* pvItem) {
   CPBucket* pbktNew = NewBucket(pvItem);
   CP_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
   LinkAfter(pbktHead, pbktTail, pbktTail, pbktNew);
-  Linked(pbktNew);
+  Linked();
 }
 
 int CPList::Insert(void* pvItem) {
@@ -249,7 +270,7 @@ int CPList::Insert(void* pvItem) {
     LinkAfter(pbktHead, pbktTail, nullptr, pbktNew);
     pbktCursor = pbktFormerHead ? pbktFormerHead : pbktNew;
   }
-  Linked(pbktNew);
+  Linked();
   return 1;
 }
 
@@ -258,7 +279,7 @@ int CPList::InsertAfter(void* pvItem) {
   CPBucket* pbktNew = NewBucket(pvItem);
   CP_FAIL_IF_NIL(pbktNew, kSource, "pbktNew");
   LinkAfter(pbktHead, pbktTail, pbktCursor, pbktNew);
-  Linked(pbktNew);
+  Linked();
   return 1;
 }
 
@@ -271,8 +292,9 @@ void CPList::Intern(void* pvItem) {
 
 void CPList::AddBucket(CPBucket* pbktA) {
   CP_ASSERT(pbktA != nullptr, kSource, "pbktA !=0");
+  pbktA->AddRef();  // a caller's node: its own AddRef
   LinkAfter(pbktHead, pbktTail, pbktTail, pbktA);
-  Linked(pbktA);
+  Linked();
 }
 
 void CPList::AddInternalContainer(CPInternalContainer*) {}
@@ -412,22 +434,24 @@ void CPList::DetachBucket(void* pvBucket2Kill) {
   CPBucket* pbkt = static_cast<CPBucket*>(pvBucket2Kill);
   DecrementLength();
   UnlinkBucket(pbkt);
-  pbkt->Release();
+  DropReference(pbkt);
 }
 
 char CPList::Detach(void* pvItem) {
+  CP_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");  // before anything changes
   pbktReset = nullptr;
   nDXCursor = -1;
   CPBucket* pbkt = FindBucket(pvItem);
   if (!pbkt) return 0;
   DecrementLength();
   UnlinkBucket(pbkt);
-  pbkt->Release();
+  DropReference(pbkt);
   return 1;
 }
 
 char CPList::Destroy(void* pvItem, CPKillFunc pfnKill) {
   CP_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc!=0");
+  CP_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");  // before anything changes
   pbktReset = nullptr;
   nDXCursor = -1;
   CPBucket* pbkt = FindBucket(pvItem);
@@ -437,11 +461,11 @@ char CPList::Destroy(void* pvItem, CPKillFunc pfnKill) {
     pfnKill(pvItem, nullptr);  // runs while the node is still linked
   } catch (...) {
     UnlinkBucket(pbkt);
-    pbkt->Release();
+    DropReference(pbkt);
     throw;
   }
   UnlinkBucket(pbkt);
-  pbkt->Release();
+  DropReference(pbkt);
   return 1;
 }
 
@@ -460,17 +484,17 @@ void CPList::ReleaseAll(CPKillFunc pfnKill) {
         pfnKill(pbkt->_get_pvData(), nullptr);
       } catch (...) {
         // Release the rest of the chain (items untouched), then pass it on.
-        pbkt->Release();
+        DropReference(pbkt);
         for (pbkt = pbktNext; pbkt; pbkt = pbktNext) {
           pbktNext = pbkt->_get_pbktNext();
           pbkt->_set_pbktPrev(nullptr);
           pbkt->_set_pbktNext(nullptr);
-          pbkt->Release();
+          DropReference(pbkt);
         }
         throw;
       }
     }
-    pbkt->Release();
+    DropReference(pbkt);
     pbkt = pbktNext;
   }
 }
@@ -495,7 +519,7 @@ void* CPList::RetrieveAndDetachTop() {
   void* pv = pbktTop->_get_pvData();
   DecrementLength();
   UnlinkTopBucket();
-  pbktTop->Release();
+  DropReference(pbktTop);
   return pv;
 }
 
@@ -520,7 +544,8 @@ ListIterationState::ListIterationState(CPList* plst)
       pbktGot(nullptr),
       pbktPeek(nullptr),
       nDXCursor(-1),
-      nXACTIndexed(0) {}
+      nXACTIndexed(0),
+      nXACTReset(0) {}
 
 ListIterationState::ListIterationState(const ListIterationState& other)
     : Createable(),
@@ -530,7 +555,8 @@ ListIterationState::ListIterationState(const ListIterationState& other)
       pbktGot(other.pbktGot),
       pbktPeek(other.pbktPeek),
       nDXCursor(other.nDXCursor),
-      nXACTIndexed(other.nXACTIndexed) {}
+      nXACTIndexed(other.nXACTIndexed),
+      nXACTReset(other.nXACTReset) {}
 
 ListIterationState& ListIterationState::operator=(const ListIterationState& other) {
   IterationState::operator=(other);
@@ -540,6 +566,7 @@ ListIterationState& ListIterationState::operator=(const ListIterationState& othe
   pbktPeek = other.pbktPeek;
   nDXCursor = other.nDXCursor;
   nXACTIndexed = other.nXACTIndexed;
+  nXACTReset = other.nXACTReset;
   return *this;
 }
 
@@ -617,7 +644,10 @@ void* ListIterationState::peek() {
   return pbktCursor ? pbktCursor->_get_pvData() : nullptr;
 }
 
-void ListIterationState::setResetPoint() { pbktReset = pbktCursor; }
+void ListIterationState::setResetPoint() {
+  pbktReset = pbktCursor;
+  nXACTReset = List()->_get_nXACT();
+}
 
 void ListIterationState::clearResetPoint() {
   pbktReset = nullptr;
@@ -625,7 +655,7 @@ void ListIterationState::clearResetPoint() {
 }
 
 short ListIterationState::gotoResetPoint() {
-  if (!pbktReset) return gotoTop();
+  if (!pbktReset || nXACTReset != List()->_get_nXACT()) return gotoTop();
   pbktCursor = pbktReset;
   nDXCursor = -1;
   pbktPeek = nullptr;

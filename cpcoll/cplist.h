@@ -31,12 +31,16 @@
 // RetrieveAndDetachTop O(1) with one allocation per inserted item;
 // FindBucket, Exists, Detach, Destroy, Intern O(n) from the head;
 // RetrieveIDX O(|idx - nDXCursor|) when the cursor index is known, else
-// O(idx); DetachAll, DestroyAll O(n) without relinking.
+// O(idx) (a plain CPList takes the shortest of the ways from the cursor,
+// the head or the tail); DetachAll, DestroyAll O(n) without relinking.
+// Nodes are 48-byte blocks from a per-thread pool (detail/node_pool.h).
 //
 // Items are compared by pointer identity and never dereferenced; only
 // Destroy and DestroyAll hand them to a kill function.
 #ifndef TARNCOLL_CPCOLL_CPLIST_H
 #define TARNCOLL_CPCOLL_CPLIST_H
+
+#include <cstddef>
 
 #include <cpcoll/cpcollec.h>
 #include <cpcoll/iterate.h>
@@ -47,12 +51,21 @@ class CPList;
 // The list node: one item pointer and two links.  The list holds one
 // reference on each linked node; a node is freed with its last Release.
 class TARNCOLL_API CPBucket : public CPInternalContainer {
+  friend class CPList;  // takes the first reference on the nodes it makes
+
  public:
   CPBucket();  // item and both links null
   // Copies the item pointer and both links.
   CPBucket(const CPBucket& other);
   CPBucket& operator=(const CPBucket& other);
   ~CPBucket() override;  // does not unlink itself
+
+  // Nodes come from a per-thread pool of fixed-size blocks (no allocator
+  // header, so 48 bytes a node).  Null on failure; each call counts
+  // against Createable::SetAllocationFailure like any library allocation.
+  // Larger derived nodes use Createable's allocation.
+  static void* operator new(std::size_t nSize) noexcept;
+  static void operator delete(void* pv, std::size_t nSize) noexcept;
 
   void* _get_pvData() const { return pvTheData; }
   void _set_pvData(void* pv) { pvTheData = pv; }
@@ -240,10 +253,11 @@ class TARNCOLL_API CPList : public CPFlatCollection {
 
  private:
   void InitPointers();  // six node pointers null, nDXCursor -1
-  // Allocates a node holding the item; null when out of memory.
+  // Allocates a node holding the item, with the list's reference already
+  // taken; null when out of memory.
   static CPBucket* NewBucket(void* pvItem);
-  // Common bookkeeping of every insertion: reference, counts, reset point.
-  void Linked(CPBucket* pbkt);
+  // Common bookkeeping of every insertion: counts, reset point.
+  void Linked();
   // Bookkeeping of a node leaving the list (reset point, cached pointers).
   void Forget(CPBucket* pbkt);
   // Appends copies of other's items (new nodes); on a report the nodes
@@ -256,7 +270,68 @@ class TARNCOLL_API CPList : public CPFlatCollection {
   void* WalkActions(IteratorAction* pAction, bool bStopOnMatch);
   // The list cursor after a search of itThe.
   void TakeSearchCursor();
+  // RetrieveIDX's move to idx (< nLength) when it is not one step on:
+  // through the virtual GotoTop/Next/Prev as documented, or, on a plain
+  // CPList whose steps nobody overrides, by the shortest path to the same
+  // node with the same effects.
+  void StepToIndex(unsigned long idx);
 };
+
+// The built-in cursor is inline: a walk or a run of positional reads costs
+// a pointer step per item, not a call into the library.
+
+inline void CPList::GotoTop() {
+  pbktCursor = pbktHead;
+  nDXCursor = 0;
+  pbktPeek = nullptr;
+}
+
+inline void CPList::GotoBottom() {
+  pbktCursor = pbktTail;
+  nDXCursor = static_cast<long>(nLength) - 1;
+  pbktPeek = nullptr;
+}
+
+inline long CPList::Next() {
+  nDXCursor = -1;
+  if (pbktCursor == pbktTail) {
+    pbktCursor = nullptr;
+    return 0;
+  }
+  if (!pbktCursor) return 0;
+  pbktCursor = pbktCursor->_get_pbktNext();
+  return pbktCursor ? 1 : 0;
+}
+
+inline long CPList::Prev() {
+  nDXCursor = -1;
+  if (!pbktCursor || pbktCursor == pbktHead || !pbktCursor->_get_pbktPrev()) {
+    pbktCursor = nullptr;
+    return 0;
+  }
+  pbktCursor = pbktCursor->_get_pbktPrev();
+  return 1;
+}
+
+inline void* CPList::Retrieve() {
+  pbktGot = pbktCursor;
+  return pbktCursor ? pbktCursor->_get_pvData() : nullptr;
+}
+
+inline CPBucket* CPList::RetrieveBucket() {
+  pbktGot = pbktCursor;
+  return pbktCursor;
+}
+
+inline void* CPList::RetrieveIDX(unsigned long idx) {
+  if (idx >= nLength) return nullptr;
+  if (nDXCursor != -1 && static_cast<long>(idx) - nDXCursor == 1)
+    Next();  // the common case: reading indexes in turn
+  else if (nDXCursor == -1 || static_cast<long>(idx) != nDXCursor)
+    StepToIndex(idx);
+  nDXCursor = static_cast<long>(idx);
+  return Retrieve();
+}
 
 // An independent fail-fast cursor over one list.  It moves its own fields
 // exactly as the built-in cursor moves the list's; it takes no reference
@@ -305,6 +380,9 @@ class TARNCOLL_API ListIterationState : public IterationState {
   // The list's nXACT when nDXCursor was last set; an index from before a
   // change of the list is not trusted by vgotoIDX.
   short nXACTIndexed;
+  // The list's nXACT when pbktReset was set; a reset point from before a
+  // change may name a node that is gone, so gotoResetPoint ignores it.
+  short nXACTReset;
 };
 
 #endif

@@ -68,32 +68,7 @@ CPCollection* CPStack::AllThat(CPConditionFunc, void*) { ReportUnsupported(__LIN
 
 // ---- Pushing and popping ------------------------------------------------
 
-unsigned long CPStack::Push(void* pvItem) {
-  if (ulStackCount >= ulStackSize) return 0;
-  IncrementLength();
-  arpvStack[ulStackCount++] = pvItem;
-  return 1;
-}
-
-void CPStack::Add(void* pvItem) { Push(pvItem); }
-
 void CPStack::AddInternalContainer(CPInternalContainer*) {}
-
-void* CPStack::Pop() {
-  if (ulStackCount == 0) return nullptr;
-  DecrementLength();  // reports before anything changes when the count is off
-  return arpvStack[--ulStackCount];
-}
-
-void* CPStack::Top() { return ulStackCount != 0 ? arpvStack[ulStackCount - 1] : nullptr; }
-
-void* CPStack::Bottom() { return ulStackCount != 0 ? arpvStack[0] : nullptr; }
-
-void* CPStack::operator[](unsigned long idx) { return RetrieveIDX(idx); }
-
-void* CPStack::RetrieveIDX(unsigned long idx) {
-  return idx < ulStackCount ? arpvStack[ulStackCount - 1 - idx] : nullptr;
-}
 
 // ---- Removing -------------------------------------------------------------
 

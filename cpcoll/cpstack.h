@@ -147,4 +147,38 @@ class TARNCOLL_API StackIterationState : public IterationState, public virtual C
   unsigned long ulIndex;  // slot position from the bottom
 };
 
+// The constant-time operations are inline: a push or pop is a few
+// instructions, far less than a call into the library.
+
+inline unsigned long CPStack::Push(void* pvItem) {
+  const unsigned long n = ulStackCount;
+  if (n >= ulStackSize) return 0;
+  // The slot first: the compiler must assume an item store may change any
+  // pointer field, so the counts are kept apart from it.
+  arpvStack[n] = pvItem;
+  ulStackCount = n + 1;
+  IncrementLength();
+  return 1;
+}
+
+inline void CPStack::Add(void* pvItem) { Push(pvItem); }
+
+inline void* CPStack::Pop() {
+  const unsigned long n = ulStackCount;
+  if (n == 0) return nullptr;
+  DecrementLength();  // reports before anything changes when the count is off
+  ulStackCount = n - 1;
+  return arpvStack[n - 1];
+}
+
+inline void* CPStack::Top() { return ulStackCount != 0 ? arpvStack[ulStackCount - 1] : nullptr; }
+
+inline void* CPStack::Bottom() { return ulStackCount != 0 ? arpvStack[0] : nullptr; }
+
+inline void* CPStack::RetrieveIDX(unsigned long idx) {
+  return idx < ulStackCount ? arpvStack[ulStackCount - 1 - idx] : nullptr;
+}
+
+inline void* CPStack::operator[](unsigned long idx) { return RetrieveIDX(idx); }
+
 #endif

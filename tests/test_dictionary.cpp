@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <cpcoll/Cpdict.h>
+#include <cpcoll/detail/dict_hash.h>
 #include <util/crc16.h>
 
 #include "support/dictionary_inspector.h"
@@ -808,3 +810,91 @@ TEST(CPDictionaryIndex, OneSlotHoldsAndFindsMoreThan32767Keys) {
 }
 
 }  // namespace
+
+TEST(CPDictionaryIndex, OnePassHashGivesTheTextsCRC) {
+  // The slot of a text comes from the one-pass hash: its CRC must be
+  // crc16's for every length (each tail length of the slicing step) and
+  // every byte value, and its hash the same as the hash-only pass.
+  std::mt19937 rng(20261208);
+  for (unsigned long n = 0; n <= 70; ++n) {
+    for (int round = 0; round < 20; ++round) {
+      std::string s(n, '\0');
+      for (char& c : s) c = static_cast<char>(rng() & 0xFF);
+      unsigned short nCRC = 0;
+      unsigned long h = cpcoll_detail::HashTextCRC(s.data(), n, &nCRC);
+      ASSERT_EQ(nCRC, crc16::Update(0, s.data(), n)) << "length " << n;
+      ASSERT_EQ(h, cpcoll_detail::HashText(s.data(), n)) << "length " << n;
+    }
+  }
+}
+
+TEST(CPDictionaryIndex, TextsDifferingInOneByteAreDifferentKeys) {
+  // For every length across the word boundaries of the text compare, keys
+  // that differ from a stored key in a single byte, or only in length, are
+  // not found; the stored keys are, also after their neighbours go.
+  CPDictionary d;
+  std::vector<std::string> stored;
+  for (unsigned long n = 1; n <= 40; ++n) stored.push_back(std::string(n, 'k'));
+  for (size_t i = 0; i < stored.size(); ++i) d.AddKeyString(stored[i].c_str(), Item(static_cast<int>(i % 64)), nullptr);
+  for (size_t i = 0; i < stored.size(); ++i) {
+    for (size_t pos = 0; pos < stored[i].size(); ++pos) {
+      std::string probe = stored[i];
+      probe[pos] = 'j';
+      EXPECT_EQ(d.FindKeyString(probe.c_str(), nullptr), nullptr) << probe;
+      d.AddKeyString(probe.c_str(), Item(63), nullptr);  // a new key, not a duplicate
+      EXPECT_EQ(d.FindKeyString(probe.c_str(), nullptr), Item(63)) << probe;
+    }
+    EXPECT_EQ(d.FindKeyString(stored[i].c_str(), nullptr), Item(static_cast<int>(i % 64)));
+  }
+  EXPECT_SOUND(d);
+  for (size_t i = 0; i < stored.size(); i += 2) d.DetachKeyString(stored[i].c_str(), nullptr);
+  for (size_t i = 0; i < stored.size(); ++i)
+    EXPECT_EQ(d.FindKeyString(stored[i].c_str(), nullptr), i % 2 ? Item(static_cast<int>(i % 64)) : nullptr);
+  EXPECT_SOUND(d);
+}
+
+TEST(CPDictionaryIndex, AlignedNumericKeysSpreadAndStayFindable) {
+  // Keys that are multiples of 4096 (all in slot 0, low bits equal), as
+  // item addresses are: every one found, and after half are removed the
+  // rest still are.
+  CPDictionary d;
+  const unsigned long n = 5000;
+  for (unsigned long i = 0; i < n; ++i) d.AddKeyNum(i << 12, Item(static_cast<int>(i % 64)));
+  EXPECT_EQ(d.Length(), n);
+  EXPECT_EQ(Insp::IndexCount(d), n);
+  for (unsigned long i = 0; i < n; i += 2) d.DetachKeyNum(i << 12);
+  for (unsigned long i = 0; i < n; ++i)
+    ASSERT_EQ(d.FindKeyNum(i << 12), i % 2 ? Item(static_cast<int>(i % 64)) : nullptr) << i;
+  EXPECT_SOUND(d);
+}
+
+TEST(CPDictionaryIndex, OneTextUnderItsOwnAndAForeignCRCStaysTwoKeys) {
+  // A lookup without a CRC answers from the text's own slot only; one with
+  // a CRC from that CRC's slot only, whichever filing came first.
+  const std::string text = "shared-text";
+  unsigned long nOwn = Crc(text), nForeign = (nOwn & 0xFF00) | ((nOwn + 1) & 0xFF);
+  CPDictionary d;
+  d.AddKeyString(text.c_str(), Item(2), &nForeign);
+  EXPECT_EQ(d.FindKeyString(text.c_str(), nullptr), nullptr);
+  d.AddKeyString(text.c_str(), Item(1), nullptr);
+  unsigned long nSlot = 999;
+  EXPECT_EQ(Insp::FindDA(d, text.c_str(), nullptr, &nSlot)->GetValue(), Item(1));
+  EXPECT_EQ(nSlot, nOwn & 0xFF);
+  EXPECT_EQ(d.FindKeyString(text.c_str(), &nForeign), Item(2));
+  EXPECT_EQ(d.FindKeyString(text.c_str(), &nOwn), Item(1));
+  EXPECT_EQ(d.Length(), 2u);
+  EXPECT_EQ(Insp::Check(d, false), "");
+  d.DetachKeyString(text.c_str(), nullptr);
+  nSlot = 999;
+  EXPECT_EQ(Insp::FindDA(d, text.c_str(), nullptr, &nSlot), nullptr);
+  EXPECT_EQ(nSlot, nOwn & 0xFF);  // the slot is reported on a miss too
+  EXPECT_EQ(d.FindKeyString(text.c_str(), &nForeign), Item(2));
+  EXPECT_EQ(Insp::Check(d, false), "");
+  // The empty key is stored as "UnNamed" in slot 0, which is not the slot
+  // of the text "UnNamed": that text does not find it.
+  d.AddKeyString("", Item(3), nullptr);
+  EXPECT_EQ(d.FindKeyString("UnNamed", nullptr), (Crc("UnNamed") & 0xFF) == 0 ? Item(3) : nullptr);
+  unsigned long nZero = 0;
+  EXPECT_EQ(d.FindKeyString("UnNamed", &nZero), Item(3));
+  EXPECT_EQ(Insp::Check(d, false), "");
+}

@@ -4,27 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include <util/detail/crc16_tables.h>
+
 namespace {
 
-// Slicing-by-8 tables: kTables[k][b] is the CRC of byte b followed by k
-// zero bytes, starting from 0.
-using Table = std::array<std::array<std::uint16_t, 256>, 8>;
-
-constexpr Table MakeTables() {
-  Table t{};
-  for (unsigned b = 0; b < 256; ++b) {
-    unsigned c = b;
-    for (int i = 0; i < 8; ++i) c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
-    t[0][b] = static_cast<std::uint16_t>(c);
-  }
-  for (int k = 1; k < 8; ++k)
-    for (unsigned b = 0; b < 256; ++b)
-      t[k][b] = static_cast<std::uint16_t>((t[k - 1][b] >> 8) ^ t[0][t[k - 1][b] & 0xFF]);
-  return t;
-}
-
-constexpr Table kTables = MakeTables();
-static_assert(kTables[0][1] == 0xC0C1, "CRC-16/ARC table");
+constexpr const tarncoll_detail::CRC16Tables& kTables = tarncoll_detail::kCRC16Tables;
 
 }  // namespace
 

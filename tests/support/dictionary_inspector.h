@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <cpcoll/Cpdict.h>
+#include <cpcoll/detail/dict_hash.h>
 #include <util/crc16.h>
 
 struct CPDictionaryInspector {
@@ -17,7 +18,7 @@ struct CPDictionaryInspector {
 
   static CPList* Slot(const CPDictionary& d, unsigned long s) { return d.arplstSlots[s]; }
   static unsigned int Unindexed(const CPDictionary& d, unsigned long s) { return d.anUnindexed[s]; }
-  static unsigned long IndexCount(const CPDictionary& d) { return d.idxKeys.Count(); }
+  static unsigned long IndexCount(const CPDictionary& d) { return d.idxNum.Count() + d.idxText.Count(); }
   static bool IsIndexed(const Entry* pda) { return (pda->bfFlags & Entry::eflagIndexed) != 0; }
   static bool IsShared(const Entry* pda) { return (pda->bfFlags & Entry::eflagShared) != 0; }
   static unsigned short KeyCRC(const Entry* pda) { return pda->nKeyCRC; }
@@ -65,6 +66,7 @@ struct CPDictionaryInspector {
         nodes.push_back(p);
         Entry* pda = static_cast<Entry*>(p->_get_pvData());
         if (!pda) return Fail(err << "null entry in slot " << s);
+        if (pda->pbktNode != p) return Fail(err << "entry in slot " << s << " does not know its node");
         if (pda->bUseString) {
           if (!pda->pstrKey) return Fail(err << "string entry without key string in slot " << s);
           if ((pda->nKeyCRC & 0xFF) != s) return Fail(err << "string entry filed in slot " << s);
@@ -90,29 +92,24 @@ struct CPDictionaryInspector {
     if (nEntries != d.Length()) return Fail(err << "nLength " << d.Length() << " but " << nEntries << " entries");
     std::vector<const CPBucket*> nodesInOrder(nodes);
     std::sort(nodes.begin(), nodes.end());
-    // The index: exactly the flagged entries, each once, with its own node
-    // and the hash of its key, reachable from its home cell; no other cell
-    // on that way holds the same key.
-    const cpcoll_detail::DictIndexCell* pc = d.idxKeys.Cells();
-    unsigned long nCap = d.idxKeys.Capacity(), nMask = nCap - 1;
+    // The indexes: exactly the flagged entries, each once, with its own key
+    // (numeric) or key string and tag (text), reachable from its home cell;
+    // no other cell on that way holds the same key.
     std::vector<const Entry*> inCells;
-    for (unsigned long i = 0; i < nCap; ++i) {
-      if (!pc[i].pda) continue;
-      const Entry* pda = pc[i].pda;
-      inCells.push_back(pda);
-      if (!IsIndexed(pda)) return Fail(err << "index cell of an unflagged entry");
-      if (!std::binary_search(nodes.begin(), nodes.end(), pc[i].pbkt) || pc[i].pbkt->_get_pvData() != pda)
-        return Fail(err << "index cell with a foreign node");
-      if (pc[i].nHash != HashOf(pda)) return Fail(err << "index cell with a stale hash");
-      for (unsigned long j = pc[i].nHash & nMask; j != i; j = (j + 1) & nMask) {
-        if (!pc[j].pda) return Fail(err << "index cell unreachable from its home");
-        if (pc[j].nHash == pc[i].nHash && SameKey(pc[j].pda, pda)) return Fail(err << "two indexed entries share a key");
-      }
-    }
+    std::string sNum = CheckTable(d.idxNum, nodes, inCells, [](const Entry* pda, const cpcoll_detail::NumIndexCell& c) {
+      if (pda->bUseString) return "string entry in the numeric index";
+      return static_cast<unsigned long>(pda->nKeyCardinal) == c.nKey ? "" : "numeric cell with a foreign key";
+    });
+    if (!sNum.empty()) return sNum;
+    std::string sText = CheckTable(d.idxText, nodes, inCells, [](const Entry* pda, const cpcoll_detail::TextIndexCell& c) {
+      if (!pda->bUseString) return "numeric entry in the text index";
+      if (c.pstr != pda->pstrKey) return "text cell with a foreign key string";
+      return c.nTag == TagOf(pda) ? "" : "text cell with a stale tag";
+    });
+    if (!sText.empty()) return sText;
     std::sort(inCells.begin(), inCells.end());
     if (std::adjacent_find(inCells.begin(), inCells.end()) != inCells.end()) return Fail(err << "entry in two cells");
-    if (inCells.size() != nIndexedFlags || inCells.size() != d.idxKeys.Count()) return Fail(err << "index count mismatch");
-    if (nCap && inCells.size() * 4 > nCap * 3) return Fail(err << "index over-full");
+    if (inCells.size() != nIndexedFlags || inCells.size() != IndexCount(d)) return Fail(err << "index count mismatch");
     std::vector<Entry*> order;
     order.reserve(nEntries);
     for (const CPBucket* p : nodesInOrder) order.push_back(static_cast<Entry*>(p->_get_pvData()));
@@ -131,9 +128,40 @@ struct CPDictionaryInspector {
     if (!a->bUseString) return a->nKeyCardinal == b->nKeyCardinal;
     return (a->nKeyCRC & 0xFF) == (b->nKeyCRC & 0xFF) && std::strcmp(a->pstrKey->GetBuffer(), b->pstrKey->GetBuffer()) == 0;
   }
-  static unsigned long HashOf(const Entry* pda) {
-    if (!pda->bUseString) return cpcoll_detail::DictIndex::HashNumber(static_cast<unsigned long>(pda->nKeyCardinal));
-    return cpcoll_detail::DictIndex::HashText(pda->pstrKey->GetBuffer(), pda->pstrKey->Length(), pda->nKeyCRC & 0xFF);
+  // The tag of a string entry: natural exactly when its slot is the one
+  // of its text's own CRC.
+  static unsigned long TagOf(const Entry* pda) {
+    const CPString* pstr = pda->pstrKey;
+    unsigned long nSlot = pda->nKeyCRC & 0xFF;
+    bool bNatural = (crc16::Update(0, pstr->GetBuffer(), pstr->Length()) & 0xFF) == nSlot;
+    return cpcoll_detail::TextTag(cpcoll_detail::HashText(pstr->GetBuffer(), pstr->Length()), nSlot, bNatural);
+  }
+  // One index table: every cell's entry flagged, linked (its node among
+  // nodes, sorted), described by its cell (check(entry, cell) == ""),
+  // reachable from its home and unique by key; entries appended to inCells.
+  template <class Table, class CellCheck>
+  static std::string CheckTable(const Table& t, const std::vector<const CPBucket*>& nodes,
+                                std::vector<const Entry*>& inCells, CellCheck check) {
+    std::ostringstream err;
+    unsigned long nCap = t.Capacity(), nMask = nCap - 1, nHere = 0;
+    const auto* pc = t.Cells();
+    for (unsigned long i = 0; i < nCap; ++i) {
+      if (!pc[i].pda) continue;
+      const Entry* pda = pc[i].pda;
+      inCells.push_back(pda);
+      ++nHere;
+      if (!IsIndexed(pda)) return Fail(err << "index cell of an unflagged entry");
+      if (!std::binary_search(nodes.begin(), nodes.end(), pda->pbktNode)) return Fail(err << "index cell of an unlinked entry");
+      std::string sCell = check(pda, pc[i]);
+      if (!sCell.empty()) return sCell;
+      for (unsigned long j = t.Home(pc[i].Probe()); j != i; j = (j + 1) & nMask) {
+        if (!pc[j].pda) return Fail(err << "index cell unreachable from its home");
+        if (pc[j].Probe() == pc[i].Probe() && SameKey(pc[j].pda, pda)) return Fail(err << "two indexed entries share a key");
+      }
+    }
+    if (nHere != t.Count()) return Fail(err << "index table count mismatch");
+    if (nCap && nHere * 4 > nCap * 3) return Fail(err << "index over-full");
+    return std::string();
   }
   static std::string Fail(std::ostream& os) { return static_cast<std::ostringstream&>(os).str(); }
 };
