@@ -1,6 +1,23 @@
 #include <cpcoll/CPSymmetricMap.h>
 
+#include <cpcoll/Cpdict.h>
 #include <cpcoll/detail/report.h>
+
+// Reaches the entry of a reference dictionary to switch its object in
+// place (the dictionary's own operations only remove and add entries).
+struct tarncoll_detail::DictionaryEntryAccess {
+  // The entry under strKey holds pcrOld: it holds pcrNew instead.  The
+  // entry's reference moves from pcrOld to pcrNew.
+  static void SwitchValue(CrDictionary& crdct, CPString& strKey, Createable* pcrOld, Createable* pcrNew) {
+    unsigned long nCRC = strKey._get_nCRC();
+    CPDictionary* pdct = crdct.pdctThe;
+    CPDictionaryAssociation* pda = pdct->FindDAKeyString(strKey.GetBuffer(), &nCRC, nullptr);
+    pda->SetValue(pcrNew);
+    pcrNew->AddRef();
+    ++pdct->nXACT;  // a change, as for any removal or addition
+    pcrOld->Release();
+  }
+};
 
 namespace {
 const char kSource[] = "cpcoll\\CPSymmetricMap";
@@ -31,26 +48,49 @@ MapKeyPair* FirstMapping(CrDictionary& crdct, const CPString& strKey) {
   return nullptr;
 }
 
+// What Enter did with a pair, so that it can be taken back.
+enum Entered { eNotEntered, eEnteredAlone, eEnteredInList, eEnteredInNewList };
+
 // Enters pmkp into crdct under strKey (the pair's own copy of its text, so
 // the dictionary copies the key rather than sharing a caller's string).
 // pcrlstNew is the list made beforehand for the case that the key holds a
 // single pair; it is consumed (handed to the index) only in that case.
-void Enter(CrDictionary& crdct, CPString& strKey, MapKeyPair* pmkp, CrList*& pcrlstNew) {
+Entered Enter(CrDictionary& crdct, CPString& strKey, MapKeyPair* pmkp, CrList*& pcrlstNew) {
   Createable* pcrEntry = crdct.FindKeyString(&strKey);
   if (pcrEntry == nullptr) {
     crdct.AddKeyString(&strKey, pmkp);
-  } else if (MapKeyPair* pmkpFirst = AsPair(pcrEntry)) {
+    return eEnteredAlone;
+  }
+  if (MapKeyPair* pmkpFirst = AsPair(pcrEntry)) {
     CrList* pcrlst = pcrlstNew;
     pcrlst->Add(pmkpFirst);
     pcrlst->Add(pmkp);
-    // The list holds the first pair now, so the index may let go of it.
-    crdct.RemoveKeyString(&strKey);
-    crdct.AddKeyString(&strKey, pcrlst);
+    // The list takes the pair's place in the same entry: nothing is
+    // allocated, so the index cannot lose the earlier mapping half-way.
+    tarncoll_detail::DictionaryEntryAccess::SwitchValue(crdct, strKey, pmkpFirst, pcrlst);
     pcrlstNew = nullptr;
-  } else if (CrList* pcrlst = AsList(pcrEntry)) {
-    pcrlst->Add(pmkp);
+    return eEnteredInNewList;
   }
-  // Any other entry: the pair is not entered in this index.
+  if (CrList* pcrlst = AsList(pcrEntry)) {
+    pcrlst->Add(pmkp);
+    return eEnteredInList;
+  }
+  return eNotEntered;  // any other entry: the pair is not entered in this index
+}
+
+// Takes back what Enter did, without allocating: the pair leaves the index,
+// and a list made for it gives its place back to the earlier pair.
+void Withdraw(CrDictionary& crdct, CPString& strKey, MapKeyPair* pmkp, Entered how) {
+  if (how == eEnteredAlone) {
+    crdct.RemoveKeyString(&strKey);
+  } else if (how == eEnteredInNewList) {
+    CrList* pcrlst = AsList(crdct.FindKeyString(&strKey));
+    pcrlst->GotoTop();
+    // The entry's reference on the list goes; the list's end releases both pairs.
+    tarncoll_detail::DictionaryEntryAccess::SwitchValue(crdct, strKey, pcrlst, pcrlst->Retrieve());
+  } else if (how == eEnteredInList) {
+    if (CrList* pcrlst = AsList(crdct.FindKeyString(&strKey))) pcrlst->Remove(pmkp);
+  }
 }
 
 // The lists made beforehand by AddMapping; those the indexes did not take
@@ -100,7 +140,8 @@ void CPSymmetricMap::AddMapping(const char* a, const char* b, Createable* pcreat
 void CPSymmetricMap::AddMapping(const CPString& a, const CPString& b, Createable* pcreateableTxData) {
   // Everything that may fail to be created is created before the indexes
   // change, and the pair last, so that such a failure touches neither the
-  // map nor the payload's count.
+  // map nor the payload's count.  A failure inside index B takes the pair
+  // out of index A again.
   SpareLists spare;
   if (NeedsList(crdctA, a)) {
     spare.pcrlstA = new CrList;
@@ -116,8 +157,13 @@ void CPSymmetricMap::AddMapping(const CPString& a, const CPString& b, Createable
   // theirs, and ours goes at the end.
   pmkp->AddRef();
   try {
-    Enter(crdctA, pmkp->_get_strA(), pmkp, spare.pcrlstA);
-    Enter(crdctB, pmkp->_get_strB(), pmkp, spare.pcrlstB);
+    Entered how = Enter(crdctA, pmkp->_get_strA(), pmkp, spare.pcrlstA);
+    try {
+      Enter(crdctB, pmkp->_get_strB(), pmkp, spare.pcrlstB);
+    } catch (...) {
+      Withdraw(crdctA, pmkp->_get_strA(), pmkp, how);  // index A must not keep a pair that B lacks
+      throw;
+    }
   } catch (...) {
     pmkp->Release();
     throw;

@@ -8,6 +8,19 @@
 namespace {
 const char kSource[] = "cpcoll\\Cpcollec";
 const char kHeader[] = "cpcoll\\cpcollec";
+
+// Sort's recovery: the collection holds ppv[0 .. Length()-1] again after
+// an Add failed; one try each for the others.  A second failure in a row
+// ends it: no memory is left.
+void AddRest(CPFlatCollection& fc, void** ppv, unsigned long n) noexcept {
+  for (unsigned long i = fc.Length(); i < n; ++i) {
+    try {
+      fc.Add(ppv[i]);
+    } catch (...) {
+      return;
+    }
+  }
+}
 }  // namespace
 
 CPInternalContainer::~CPInternalContainer() {}
@@ -29,21 +42,7 @@ CPCollection& CPCollection::operator=(const CPCollection& other) {
 
 CPCollection::~CPCollection() {}
 
-unsigned long CPCollection::IncrementLength() {
-  ++nXACT;
-  return ++nLength;
-}
-
-unsigned long CPCollection::DecrementLength() {
-  CP_ASSERT(nLength > 0, kHeader, "nLength >0");
-  ++nXACT;
-  return --nLength;
-}
-
-void CPCollection::ClearLength() {
-  ++nXACT;
-  nLength = 0;
-}
+void CPCollection::ReportLengthUnderflow() { Exceptions::_get_gexeptnsThe()->Assert(kHeader, __LINE__, "nLength >0"); }
 
 // ---- Typed slots: refused here -----------------------------------------
 
@@ -176,11 +175,16 @@ void CPFlatCollection::Sort(CPCompareFunc pfnCompare) {
   try {
     BuildFromVector(ppv, n);
   } catch (...) {
+    // An Add failed half-way and the items after it are in the vector
+    // only: add them again (the memory of the detached nodes is free), so
+    // that the report does not cost the caller any item.
+    AddRest(*this, ppv, n);
     delete[] ppv;
     throw;
   }
   delete[] ppv;
 }
+
 
 void CPFlatCollection::SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompare) {
   CP_ASSERT(pclFrom != nullptr, kSource, "pcollFrom");
@@ -188,9 +192,14 @@ void CPFlatCollection::SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompar
   unsigned long n = pclFrom->Length();
   void** ppv = pclFrom->BuildVector();
   std::qsort(ppv, n, sizeof(void*), pfnCompare);
+  short nXACTBefore = nXACT;
   try {
     BuildFromVector(ppv, n);
   } catch (...) {
+    // All or nothing: this collection was empty and is again, as if
+    // nothing had happened.
+    if (nLength != 0) DetachAll();
+    nXACT = nXACTBefore;
     delete[] ppv;
     throw;
   }

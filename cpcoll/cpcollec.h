@@ -53,6 +53,8 @@ class TARNCOLL_API CPInternalContainer : public virtual Createable {
   void* pvTheData;
 };
 
+// The interface every item container implements: length and change count,
+// the typed add/remove/find entry points, walks, cursor moves and copies.
 class TARNCOLL_API CPCollection : public Iterable, public virtual Createable {
  public:
   CPCollection();
@@ -136,9 +138,20 @@ class TARNCOLL_API CPCollection : public Iterable, public virtual Createable {
 
  protected:
   // Each adds 1 to nXACT as well; the first two return the new nLength.
-  unsigned long IncrementLength();
-  unsigned long DecrementLength();  // Assert "nLength >0" at 0
-  void ClearLength();
+  // Inline: they sit on every insertion and removal path.
+  unsigned long IncrementLength() {
+    ++nXACT;
+    return ++nLength;
+  }
+  unsigned long DecrementLength() {  // Assert "nLength >0" at 0
+    if (nLength == 0) ReportLengthUnderflow();
+    ++nXACT;
+    return --nLength;
+  }
+  void ClearLength() {
+    ++nXACT;
+    nLength = 0;
+  }
 
   short nXACT;
   unsigned long nLength;
@@ -147,8 +160,12 @@ class TARNCOLL_API CPCollection : public Iterable, public virtual Createable {
  private:
   // Commits to eKind when uncommitted; true when the kind matches.
   bool CommitKind(char eKind);
+  // The "nLength >0" report of DecrementLength, kept out of line.
+  [[noreturn]] static void ReportLengthUnderflow();
 };
 
+// A collection kept in an order of its own making (list, array, vector):
+// items go in through Add and come out sorted through Sort.
 class TARNCOLL_API CPFlatCollection : public CPCollection {
  public:
   CPFlatCollection() {}
@@ -159,14 +176,18 @@ class TARNCOLL_API CPFlatCollection : public CPCollection {
   // When empty and given items: Add each of ppv[0..n-1] in order.
   virtual void BuildFromVector(void** ppv, unsigned long n);
   // Rebuilds the collection through Add from its items sorted by pfnCompare
-  // (qsort, not stable).
+  // (qsort, not stable).  When an Add is reported, the remaining items are
+  // added again before the report goes on, so none is lost.
   virtual void Sort(CPCompareFunc pfnCompare);
 
   // When this collection is empty: fills it through Add with pclFrom's
-  // items sorted by pfnCompare.  Reports Assert "pcollFrom" for null.
+  // items sorted by pfnCompare.  Reports Assert "pcollFrom" for null.  A
+  // report from an Add leaves this collection empty again.
   void SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompare);
 };
 
+// A collection whose items are found by key (dictionary, tree): numeric,
+// string or pointer keys, one kind per collection.
 class TARNCOLL_API CPKeyedCollection : public CPCollection {
  public:
   CPKeyedCollection() {}

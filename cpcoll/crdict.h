@@ -30,6 +30,9 @@
 
 class CPDictionary;
 class CPDictionaryAssociation;
+namespace tarncoll_detail {
+struct DictionaryEntryAccess;
+}
 
 class TARNCOLL_API CrDictionary : public CrKeyedCollection {
  public:
@@ -103,6 +106,7 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
 
  private:
   friend struct CrDictionaryInspector;
+  friend struct tarncoll_detail::DictionaryEntryAccess;
 
   // A new referenced copy of pdctFrom (same keys, slots and order; key
   // strings shared), one more reference taken on every object.

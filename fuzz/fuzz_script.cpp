@@ -1,0 +1,111 @@
+// libFuzzer target: the input is a script of operations over one container
+// of every family at once (list, hash table, dictionary, numeric and text
+// trees, queue, array, stack, vector, the reference collections and the
+// symmetric map).  Each step takes one byte to choose the container, then
+// the container's model reads its operation and arguments from the
+// following bytes, applies it to the container and to the model, compares
+// every result and runs the invariant check.  A disagreement, an
+// unexpected report or an unexpected cursor exception aborts, so libFuzzer
+// keeps the input; sanitizers catch memory errors and leaks.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "model/array_model.h"
+#include "model/cr_models.h"
+#include "model/crtree_model.h"
+#include "model/dictionary_model.h"
+#include "model/harness.h"
+#include "model/list_model.h"
+#include "model/stack_model.h"
+#include "model/tree_model.h"
+#include "model/vector_model.h"
+
+namespace {
+
+// Long inputs would mostly repeat what short ones reach; a bound keeps
+// every execution fast.
+const unsigned kMaxSteps = 2000;
+
+struct Script {
+  tmodel::ListModel<CPList> list;
+  tmodel::ListModel<CPHashTable> table;
+  tmodel::DictionaryModel dictionary;
+  tmodel::TreeModel<tmodel::NumberKeys> tree;
+  tmodel::TreeModel<tmodel::TextKeys> textTree;
+  tmodel::QueueModel queue;
+  tmodel::ArrayModel array;
+  tmodel::StackModel stack;
+  tmodel::VectorModel vector;
+  tmodel::CrListModel crList;
+  tmodel::CrDictionaryModel crDictionary;
+  tmodel::CrTreeModel crTree;
+  tmodel::SymmetricMapModel map;
+
+  // One step on the container the source chooses; its name, for reports.
+  const char* Step(tmodel::OpSource& src) {
+    switch (src.Pick(13)) {
+      case 0:
+        return Run(list, src, "CPList");
+      case 1:
+        return Run(table, src, "CPHashTable");
+      case 2:
+        return Run(dictionary, src, "CPDictionary");
+      case 3:
+        return Run(tree, src, "CPTree (numeric keys)");
+      case 4:
+        return Run(textTree, src, "CPTree (text keys)");
+      case 5:
+        return Run(queue, src, "CPQueue");
+      case 6:
+        return Run(array, src, "CPArray");
+      case 7:
+        return Run(stack, src, "CPStack");
+      case 8:
+        return Run(vector, src, "CPVector");
+      case 9:
+        return Run(crList, src, "CrList");
+      case 10:
+        return Run(crDictionary, src, "CrDictionary");
+      case 11:
+        return Run(crTree, src, "CrTree");
+      default:
+        return Run(map, src, "CPSymmetricMap");
+    }
+  }
+  template <class M>
+  const char* Run(M& model, tmodel::OpSource& src, const char* pszName) {
+    pszLast = pszName;
+    pRecent = &model;
+    model.Step(src);
+    model.Check();
+    return pszName;
+  }
+  const char* pszLast = "";
+  const tmodel::ModelBase* pRecent = nullptr;
+};
+
+[[noreturn]] void Abort(const Script& s, unsigned nStep, const std::string& what) {
+  std::fprintf(stderr, "tarncoll fuzz: %s, step %u (after %s): %s\n", s.pszLast, nStep,
+               s.pRecent ? s.pRecent->Recent().c_str() : "", what.c_str());
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  tmodel::ByteSource src(data, size);
+  Script s;
+  unsigned nStep = 0;
+  try {
+    for (; nStep < kMaxSteps && !src.Exhausted(); ++nStep) s.Step(src);
+  } catch (const tmodel::Mismatch& e) {
+    Abort(s, nStep, e.what());
+  } catch (const AssertionFailure& e) {
+    Abort(s, nStep, std::string("unexpected report \"") + e.expression + "\" from " + e.file);
+  } catch (unsigned int v) {
+    Abort(s, nStep, "unexpected cursor exception " + std::to_string(v));
+  }
+  return 0;
+}

@@ -1,0 +1,29 @@
+// CPTree (numeric and text keys) and CPQueue against their models: seeded
+// random operation sequences, every result compared, invariants checked
+// after every step.  TARNCOLL_MODEL_OPS sets the operations of the family.
+#include <gtest/gtest.h>
+
+#include "model/harness.h"
+#include "model/tree_model.h"
+
+namespace {
+
+const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+
+class TreeModelTest : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(TreeModelTest, NumericTreeAgreesWithModel) {
+  EXPECT_EQ(tmodel::Run<tmodel::TreeModel<tmodel::NumberKeys>>(GetParam(), kFamilyOps / 4), "");
+}
+
+TEST_P(TreeModelTest, TextTreeAgreesWithModel) {
+  EXPECT_EQ(tmodel::Run<tmodel::TreeModel<tmodel::TextKeys>>(GetParam(), kFamilyOps * 3 / 20), "");
+}
+
+TEST_P(TreeModelTest, QueueAgreesWithModel) {
+  EXPECT_EQ(tmodel::Run<tmodel::QueueModel>(GetParam(), kFamilyOps / 10), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, TreeModelTest, ::testing::Values(1u, 2u));
+
+}  // namespace

@@ -1,0 +1,21 @@
+// CPVector against its model: seeded random operation sequences, every result
+// compared, invariants checked after every step.  TARNCOLL_MODEL_OPS sets
+// the operations of the whole family.
+#include <gtest/gtest.h>
+
+#include "model/harness.h"
+#include "model/vector_model.h"
+
+namespace {
+
+const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+
+class VectorModelTest : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(VectorModelTest, AgreesWithModel) {
+  EXPECT_EQ(tmodel::Run<tmodel::VectorModel>(GetParam(), kFamilyOps / 2), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, VectorModelTest, ::testing::Values(1u, 2u));
+
+}  // namespace
