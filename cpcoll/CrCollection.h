@@ -75,6 +75,8 @@ class TARNCOLL_API CrCollection : public Createable {
   static void itReleaseCreateable(void* pvObject, void* pvUser);
 };
 
+// A reference-holding collection in an order of its own (CrList): objects
+// go in through Add and leave through Remove.
 class TARNCOLL_API CrFlatCollection : public CrCollection {
  public:
   CrFlatCollection() {}
@@ -88,6 +90,8 @@ class TARNCOLL_API CrFlatCollection : public CrCollection {
   virtual short Remove(Createable* pcrEntry) = 0;
 };
 
+// A reference-holding collection of objects under numeric or string keys
+// (CrDictionary, CrTree).
 class TARNCOLL_API CrKeyedCollection : public CrCollection {
  public:
   CrKeyedCollection() {}

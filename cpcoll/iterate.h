@@ -79,6 +79,9 @@ class TARNCOLL_API IterationState : public virtual Createable {
   void* get();  // retrieve(), then gotoNext(); the item retrieved
 };
 
+// Walks driven by an IterationState held in pitsThe: forEach, forEachThat,
+// allThat, firstThat/nextThat over items or nodes.  bBusy refuses a walk
+// started from inside another walk's callback.
 class TARNCOLL_API Iterator : public virtual Createable {
  public:
   Iterator();
@@ -125,6 +128,8 @@ class TARNCOLL_API Iterator : public virtual Createable {
   void* SearchItems(ItemCondition pfnCond, void* pvUser, bool bFromTop);
 };
 
+// Something that can hand out cursors over itself: CreateIterationState
+// gives a new IterationState, GetIterator an Iterator driving one.
 class TARNCOLL_API Iterable : public Iterator, public virtual Createable {
  public:
   Iterable();

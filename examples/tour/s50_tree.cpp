@@ -14,7 +14,8 @@ void PrintItem(void* pvItem, void* pvUser) {
 
 TOUR_SECTION(50, "CPTree: an AVL tree threaded in key order") {
   // Numeric keys, added out of order, come back in key order.
-  CPTree* ptree = new CPTree;
+  CPTree* ptree = new CPTree;  // library objects come back null when memory runs out
+  if (!ptree) return;
   const char* apszNames[] = {"five", "one", "four", "two", "three"};
   const unsigned long anKeys[] = {5, 1, 4, 2, 3};
   for (int i = 0; i < 5; ++i) ptree->AddKeyNum(anKeys[i], const_cast<char*>(apszNames[i]));
@@ -32,6 +33,12 @@ TOUR_SECTION(50, "CPTree: an AVL tree threaded in key order") {
   // text stays valid while any tree uses it.
   CPTree* pnames = new CPTree;
   CPString* pstrKey = new CPString("pear");
+  if (!pnames || !pstrKey) {
+    delete pnames;
+    delete pstrKey;
+    delete ptree;
+    return;
+  }
   pstrKey->AddRef();
   pnames->AddKeyString(pstrKey, const_cast<char*>("a green fruit"));
   pnames->AddKeyString("apple", const_cast<char*>("a red fruit"), nullptr);
@@ -47,6 +54,10 @@ TOUR_SECTION(50, "CPTree: an AVL tree threaded in key order") {
   // Merging moves every node of one tree into another in linear time; an
   // equal key keeps the receiver's item.
   CPTree* pother = new CPTree;
+  if (!pother) {
+    delete ptree;
+    return;
+  }
   pother->AddKeyNum(4, const_cast<char*>("FOUR"));
   pother->AddKeyNum(6, const_cast<char*>("six"));
   pother->AddKeyNum(1, const_cast<char*>("ONE"));

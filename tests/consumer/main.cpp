@@ -1,10 +1,12 @@
 // Uses the installed library through its public headers only: texts, CRCs,
-// reference counting across the library boundary, and the error model.
+// reference counting across the library boundary, containers (including the
+// header-only modern layer), and the error model.
 // Prints one line per check and exits non-zero when any check fails.
 #include <cpcoll/tarncoll.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -91,11 +93,51 @@ void Errors() {
   Exceptions::SetSink(previous);
 }
 
+int CompareTexts(const void* a, const void* b) {
+  return std::strcmp(*static_cast<char* const*>(a), *static_cast<char* const*>(b));
+}
+
+void Containers() {
+  static char names[][8] = {"rowan", "ash", "elm"};
+  CPList list;
+  for (char* name : names) list.Add(name);
+  list.Sort(&CompareTexts);
+  Check(list.Length() == 3 && std::strcmp(static_cast<char*>(list.RetrieveIDX(0)), "ash") == 0 &&
+            std::strcmp(static_cast<char*>(list[-1]), "rowan") == 0,
+        "CPList sorts through the library's qsort callback");
+
+  CPDictionary dictionary(256);
+  dictionary.AddKeyString("elm", names[2], nullptr);
+  dictionary.AddKeyNum(7, names[0]);
+  Check(dictionary.FindKeyString("elm", nullptr) == names[2] && dictionary.FindKeyNum(7) == names[0],
+        "CPDictionary finds by text and by number");
+  dictionary.DetachAll();
+
+  tarncoll::TypedTree<char> tree;
+  tree.AddKeyNum(30, names[0]);
+  tree.AddKeyNum(10, names[1]);
+  tree.AddKeyNum(20, names[2]);
+  std::string order;
+  for (char* name : tree) order += std::string(name) + " ";
+  Check(order == "ash elm rowan ", "range-based for over a TypedTree walks in key order");
+
+  Note* shared = new Note;
+  if (!shared) return;
+  {
+    CrList references;
+    references.Add(shared);
+    tarncoll::Ref<Note> held(shared);
+    Check(shared->_get_nRefCount() == 2, "CrList and Ref<T> each hold one reference");
+  }
+  Check(g_destroyed == 2, "the last reference released deletes the object");
+}
+
 }  // namespace
 
 int main() {
   Crc();
   Strings();
+  Containers();
   Errors();
   std::printf("%s: %d failures\n", g_failures ? "consumer FAILED" : "consumer passed", g_failures);
   return g_failures ? 1 : 0;
