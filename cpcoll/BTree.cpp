@@ -182,14 +182,45 @@ CPTree::CPTree(const CPTree& other) : CPTree(other, false) { CopyLeavesFrom(othe
 
 CPTree& CPTree::operator=(const CPTree& other) {
   if (this == &other) return *this;
-  DetachAll();
-  const short nXACTOwn = nXACT;
+  // The copy is built while the old nodes are set aside, and they are freed
+  // only once it is complete: a failed allocation puts them back, so the
+  // tree is either the copy or exactly what it was.
+  const CPTree old(*this, false);  // no nodes: keeps the fields to restore
+  Leaf* const plfOldRoot = plfRoot;
+  Leaf* const plfOldHead = plfHead;
+  Leaf* const plfOldTail = plfTail;
+  Leaf* const plfOldCursor = plfCursor;
+  const unsigned long nOldLength = nLength;
+  const short nOldXACT = nXACT;
+  const short bOldDeleteLeaves = bDeleteLeaves;
+  plfRoot = plfHead = plfTail = plfCursor = nullptr;
   CPKeyedCollection::operator=(other);
-  nXACT = nXACTOwn;
+  nXACT = static_cast<short>(nOldXACT + 1);  // emptying counts as one change, as DetachAll does
   nLength = 0;
   etdsState = other.etdsState;
   bDeleteLeaves = 1;
-  CopyLeavesFrom(other);
+  try {
+    CopyLeavesFrom(other);  // frees its partial copy on a failure
+  } catch (...) {
+    CPKeyedCollection::operator=(old);
+    etdsState = old.etdsState;
+    plfRoot = plfOldRoot;
+    plfHead = plfOldHead;
+    plfTail = plfOldTail;
+    plfCursor = plfOldCursor;
+    nLength = nOldLength;
+    nXACT = nOldXACT;
+    bDeleteLeaves = bOldDeleteLeaves;
+    throw;
+  }
+  if (bOldDeleteLeaves) {
+    for (Leaf* plf = plfOldHead; plf != nullptr;) {
+      Leaf* plfNext = plf->plfNext;
+      if (old.etdsState == etreeString) DropKeyUseSlow(plf->pvKey);  // the old nodes' key kind
+      delete plf;
+      plf = plfNext;
+    }
+  }
   return *this;
 }
 
@@ -592,7 +623,6 @@ void CPTree::ReportKind(enumTreeDataState e) const {
                                          e == etreeNumber ? "etdsState == etreeNumber" : "etdsState == etreeString");
 }
 
-
 void CPTree::AddKeyNum(unsigned long nKey, void* pvItem) {
   FixKind(etreeNumber);
   void* pvKey = reinterpret_cast<void*>(nKey);
@@ -695,7 +725,6 @@ void CPTree::DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) {
   void* pvItem = DeleteBalance(const_cast<char*>(pstrKey->GetBuffer()));
   if (pvItem != nullptr && pfnKill != nullptr) pfnKill(pvItem, nullptr);
 }
-
 
 void* CPTree::FindKeyString(const char* pszKey, unsigned long*) {
   RequireKind(etreeString);

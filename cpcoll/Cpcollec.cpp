@@ -70,12 +70,8 @@ bool CPCollection::CommitKind(char eKind) {
 
 short CPCollection::add(void* pvItem) { return CommitKind(ekeyPlain) ? vadd(pvItem) : 0; }
 short CPCollection::add(void* pvItem, long nKey) { return CommitKind(ekeyNumber) ? vadd(pvItem, nKey) : 0; }
-short CPCollection::add(void* pvItem, const char* pszKey) {
-  return CommitKind(ekeyString) ? vadd(pvItem, pszKey) : 0;
-}
-short CPCollection::add(void* pvItem, CPString* pstrKey) {
-  return CommitKind(ekeyString) ? vadd(pvItem, pstrKey) : 0;
-}
+short CPCollection::add(void* pvItem, const char* pszKey) { return CommitKind(ekeyString) ? vadd(pvItem, pszKey) : 0; }
+short CPCollection::add(void* pvItem, CPString* pstrKey) { return CommitKind(ekeyString) ? vadd(pvItem, pstrKey) : 0; }
 short CPCollection::add(void* pvItem, void* pvKey) { return CommitKind(ekeyPointer) ? vadd(pvItem, pvKey) : 0; }
 
 void* CPCollection::removeByProbe(void* pvItem) { return eKeyKind == ekeyPlain ? vremoveByProbe(pvItem) : nullptr; }
@@ -184,7 +180,6 @@ void CPFlatCollection::Sort(CPCompareFunc pfnCompare) {
   }
   delete[] ppv;
 }
-
 
 void CPFlatCollection::SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompare) {
   CP_ASSERT(pclFrom != nullptr, kSource, "pcollFrom");

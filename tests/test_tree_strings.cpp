@@ -9,6 +9,7 @@
 
 #include <cpcoll/BTree.h>
 #include <cpcoll/crdict.h>
+#include <cpcoll/detail/key_registry.h>
 
 #include "support/report_capture.h"
 #include "support/tree_inspector.h"
@@ -171,7 +172,7 @@ TEST(CPTreeRegistry, CopiesAndAllThatCountAsUses) {
   CPTree copy(a);
   const unsigned long nRegistered = CPTree::pcrdctStringKeys->Length();
   CPCollection* pcl = a.AllThat([](void*, void*) { return 1; }, nullptr);
-  EXPECT_EQ(CPTree::pcrdctStringKeys->Length(), nRegistered);  // nothing new registered
+  EXPECT_EQ(CPTree::pcrdctStringKeys->Length(), nRegistered);                            // nothing new registered
   EXPECT_EQ(static_cast<CPTree*>(pcl)->_get_plfRoot()->pvKey, a._get_plfRoot()->pvKey);  // the same text
   CPString probe("copied-key");
   a.DetachKeyString(&probe);
@@ -181,6 +182,25 @@ TEST(CPTreeRegistry, CopiesAndAllThatCountAsUses) {
   static_cast<CPTree*>(pcl)->DetachKeyString(&probe);
   EXPECT_EQ(Registered("copied-key"), nullptr);
   delete pcl;
+}
+
+// Assigning a numeric tree over a string-keyed one drops the old nodes' uses
+// of the registered text, so a later DetachKeyString(CPString*) may free it.
+TEST(CPTreeRegistry, AssignmentOverStringKeysDropsTheirUses) {
+  CPTree a;
+  CPString* s = Held("assigned-over");
+  a.AddKeyString(s, Item(1));
+  CPTree copy(a);  // a second use of the same text
+  const unsigned long nUses = keyreg::Uses(s);
+  CPTree numbers;
+  numbers.AddKeyNum(7, Item(2));
+  a = numbers;
+  EXPECT_EQ(a._get_etdsState(), numbers._get_etdsState());
+  EXPECT_EQ(a.FindKeyNum(7), Item(2));
+  EXPECT_EQ(keyreg::Uses(s), nUses - 1);
+  copy = numbers;
+  EXPECT_EQ(keyreg::Uses(s), nUses - 2);
+  s->Release();
 }
 
 TEST(CPTreeRegistry, FailedRegistrationLeavesTreeAndStringAsTheyWere) {
