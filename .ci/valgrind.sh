@@ -4,8 +4,8 @@
 #
 #   .ci/valgrind.sh [build-dir]     (default build/default; built if needed)
 #
-# TARNCOLL_MODEL_OPS (default 20000) shortens the randomized model tests,
-# which otherwise run a million operations per family; VALGRIND_JOBS
+# TARNCOLL_MODEL_OPS (default 20000) shortens the randomized and model tests,
+# which otherwise run up to a million operations per family; VALGRIND_JOBS
 # (default 2) programs run at once.  Prints one line per program and the
 # totals.
 set -euo pipefail

@@ -17,6 +17,7 @@
 #include <util/crc16.h>
 
 #include "support/dictionary_inspector.h"
+#include "support/random_steps.h"
 
 namespace {
 
@@ -274,12 +275,12 @@ class RandomRun {
 
 TEST(CPDictionaryRandom, AgreesWithTheModelStepByStep) {
   const unsigned kSeeds[] = {20261208u, 7u};
-  const int kSteps = 60000;
+  const long kSteps = RandomSteps(60000);
   unsigned long nMaxLength = 0;
   for (unsigned seed : kSeeds) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     RandomRun run(seed);
-    for (int i = 0; i < kSteps; ++i) {
+    for (long i = 0; i < kSteps; ++i) {
       run.Step();
       ASSERT_FALSE(HasFatalFailure()) << "at step " << i;
       ASSERT_EQ(Insp::Check(run.d, false), "") << "after step " << i;

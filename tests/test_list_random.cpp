@@ -13,6 +13,7 @@
 #include <cpcoll/cplist.h>
 
 #include "support/list_inspector.h"
+#include "support/random_steps.h"
 
 namespace {
 
@@ -73,8 +74,8 @@ TEST_P(RandomListTest, MatchesTheModel) {
   CPList lst;
   Model m;
   g_nKills = 0;
-  const int kSteps = 35000;
-  for (int step = 0; step < kSteps; ++step) {
+  const long kSteps = RandomSteps(35000);
+  for (long step = 0; step < kSteps; ++step) {
     // Lean towards removal once the list is long, so it stays small.
     unsigned op = rng() % 30;
     if (m.items.size() > 48 && op < 8) op += 10;

@@ -14,6 +14,7 @@
 
 #include <cpcoll/BTree.h>
 
+#include "support/random_steps.h"
 #include "support/tree_inspector.h"
 
 namespace {
@@ -216,7 +217,7 @@ TEST(CPTreeRandom, MatchesStdMapOverTwoHundredThousandOperations) {
     const std::uint64_t seed = SeedFor(i);
     SCOPED_TRACE("seed " + std::to_string(seed));
     TreeDriver driver(seed);
-    driver.Run(110000);
+    driver.Run(RandomSteps(110000));
     if (HasFatalFailure()) return;
   }
 }
