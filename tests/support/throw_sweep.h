@@ -122,7 +122,9 @@ long Sweep(const Case<F>& c, const Check<F>& check, long nLimit = 5000) {
     EXPECT_TRUE(bThrew) << where << ": the exception was swallowed";
     ++nPoints;
     EXPECT_EQ(check(*pf), "") << where;
-    if (c.verify) EXPECT_TRUE(c.verify(*pf, n)) << where;
+    if (c.verify) {
+      EXPECT_TRUE(c.verify(*pf, n)) << where;
+    }
     if (presult->total_part_count() != nPartsAtStart) return nPoints;  // one broken point is enough to read
   }
   EXPECT_LE(n, nLimit) << "throw sweep did not end";
