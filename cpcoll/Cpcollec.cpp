@@ -68,11 +68,11 @@ bool CPCollection::CommitKind(char eKind) {
   return eKeyKind == eKind;
 }
 
-short CPCollection::add(void* pvItem) { return CommitKind(ekeyPlain) ? vadd(pvItem) : 0; }
-short CPCollection::add(void* pvItem, long nKey) { return CommitKind(ekeyNumber) ? vadd(pvItem, nKey) : 0; }
-short CPCollection::add(void* pvItem, const char* pszKey) { return CommitKind(ekeyString) ? vadd(pvItem, pszKey) : 0; }
-short CPCollection::add(void* pvItem, CPString* pstrKey) { return CommitKind(ekeyString) ? vadd(pvItem, pstrKey) : 0; }
-short CPCollection::add(void* pvItem, void* pvKey) { return CommitKind(ekeyPointer) ? vadd(pvItem, pvKey) : 0; }
+short CPCollection::add(void* pvItem) { return CommitKind(ekeyPlain) ? vadd(pvItem) : short{0}; }
+short CPCollection::add(void* pvItem, long nKey) { return CommitKind(ekeyNumber) ? vadd(pvItem, nKey) : short{0}; }
+short CPCollection::add(void* pvItem, const char* pszKey) { return CommitKind(ekeyString) ? vadd(pvItem, pszKey) : short{0}; }
+short CPCollection::add(void* pvItem, CPString* pstrKey) { return CommitKind(ekeyString) ? vadd(pvItem, pstrKey) : short{0}; }
+short CPCollection::add(void* pvItem, void* pvKey) { return CommitKind(ekeyPointer) ? vadd(pvItem, pvKey) : short{0}; }
 
 void* CPCollection::removeByProbe(void* pvItem) { return eKeyKind == ekeyPlain ? vremoveByProbe(pvItem) : nullptr; }
 void* CPCollection::remove(long nKey) { return eKeyKind == ekeyNumber ? vremove(nKey) : nullptr; }

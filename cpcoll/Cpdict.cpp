@@ -199,8 +199,8 @@ TARNCOLL_DICT_INLINE CPDictionary::TextKey CPDictionary::MakeTextKey(const char*
 
 void CPDictionary::IndexEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace) {
   bool bIndexed = false;
-  if (pda->bfFlags & CPDictionaryAssociation::eflagShared) {
-  } else if (pplace && pplace->eHow == IndexPlace::eNone) {
+  if ((pda->bfFlags & CPDictionaryAssociation::eflagShared) || (pplace && pplace->eHow == IndexPlace::eNone)) {
+    // left out of the index: counted as unindexed below
   } else if (!pda->bUseString) {
     unsigned long nKey = static_cast<unsigned long>(pda->nKeyCardinal);
     unsigned long nHole = pplace ? pplace->nHole : 0;

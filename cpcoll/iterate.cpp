@@ -10,7 +10,7 @@ const char kSource[] = "cpcoll\\iterate";
 // ---- IterationState ---------------------------------------------------
 
 IterationState::IterationState(CPCollection* pcl)
-    : nXACTSeen(pcl ? pcl->_get_nXACT() : 0), pclAssociated(pcl) {}
+    : nXACTSeen(pcl ? pcl->_get_nXACT() : short{0}), pclAssociated(pcl) {}
 
 IterationState::IterationState(const IterationState& other)
     : Createable(other), nXACTSeen(other.nXACTSeen), pclAssociated(other.pclAssociated) {}

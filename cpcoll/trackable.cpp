@@ -1,5 +1,7 @@
 #include <cpcoll/trackable.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -12,7 +14,7 @@
 
 namespace {
 const char kSource[] = "cpcoll\\trackable";
-const unsigned long kLineSize = 256;
+const std::size_t kLineSize = 256;
 const char kUnNamed[] = "UnNamed";
 
 // The name a class is tracked under: a dictionary stores the empty key as
@@ -31,7 +33,21 @@ std::recursive_mutex& TrackerMutex() {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-void ReportRecord(void* pvRecord, void* pvOut) {
+// Appends one report line at the writer's end.  The line's length is known
+// (cut to its buffer), so the copy is bounded by it and the caller's text is
+// never scanned again.
+struct ReportWriter {
+  char* pszEnd;  // the terminating zero of the text so far, or null
+  void Append(const char* pszLine, int nWritten) {
+    if (!pszEnd || nWritten <= 0) return;
+    const std::size_t nLength = std::min(static_cast<std::size_t>(nWritten), kLineSize - 1);
+    std::memcpy(pszEnd, pszLine, nLength);
+    pszEnd += nLength;
+    *pszEnd = 0;
+  }
+};
+
+void ReportRecord(void* pvRecord, void* pvWriter) {
   const TrackRec* prec = static_cast<const TrackRec*>(pvRecord);
   // The average divides the two counts as unsigned 32-bit values.
   unsigned long nAverage =
@@ -40,11 +56,11 @@ void ReportRecord(void* pvRecord, void* pvOut) {
           : static_cast<std::uint32_t>(prec->nSize) / static_cast<std::uint32_t>(prec->nInstances);
   char szLine[kLineSize];
   // A line too long for its buffer is cut there.
-  if (std::snprintf(szLine, sizeof szLine, "Class: %s.  Instances %ld.  Size: %ld.  Avg Size: %ld\r\n", prec->szClass,
-                    prec->nInstances, prec->nSize, static_cast<long>(nAverage)) < 0)
-    szLine[0] = 0;
+  int nWritten = std::snprintf(szLine, sizeof szLine, "Class: %s.  Instances %ld.  Size: %ld.  Avg Size: %ld\r\n",
+                               prec->szClass, prec->nInstances, prec->nSize, static_cast<long>(nAverage));
+  if (nWritten < 0) szLine[0] = 0;
   Exceptions::_get_gexeptnsThe()->Message(szLine);
-  if (pvOut) std::strcat(static_cast<char*>(pvOut), szLine);
+  static_cast<ReportWriter*>(pvWriter)->Append(szLine, nWritten);
 }
 }  // namespace
 
@@ -108,12 +124,13 @@ short Trackable::DeAllocateObject(const char* pszClass, long nSize) {
 short Trackable::Report(char* pszOut) {
   Lock lock(TrackerMutex());
   if (pszOut) *pszOut = 0;
-  if (pdctAllocatedObjects) pdctAllocatedObjects->ForEach(&ReportRecord, pszOut);
+  ReportWriter writer{pszOut};
+  if (pdctAllocatedObjects) pdctAllocatedObjects->ForEach(&ReportRecord, &writer);
   char szLine[kLineSize];
-  if (std::snprintf(szLine, sizeof szLine, "Total Number of Objects: %ld, Cumulative Size: %ld\r\n", nTotalObjects,
-                    nTotalSize) < 0)
-    szLine[0] = 0;
+  int nWritten = std::snprintf(szLine, sizeof szLine, "Total Number of Objects: %ld, Cumulative Size: %ld\r\n",
+                               nTotalObjects, nTotalSize);
+  if (nWritten < 0) szLine[0] = 0;
   Exceptions::_get_gexeptnsThe()->Comment(kSource, __LINE__, szLine);
-  if (pszOut) std::strcat(pszOut, szLine);
+  writer.Append(szLine, nWritten);
   return 1;
 }

@@ -56,15 +56,18 @@ class TARNCOLL_API Trackable {
   // is off; 0 (nothing changes) before any allocation, for an unknown
   // class, or for a class without live instances.
   static short DeAllocateObject(const char* pszClass, long nSize);
-  // Writes the report into pszOut (which must hold it all) and passes each
+  // Writes the report into pszOut and passes each
   // class line to Exceptions::Message and the totals line to
   // Exceptions::Comment.  Lines:
   //   "Class: %s.  Instances %ld.  Size: %ld.  Avg Size: %ld\r\n"
   //   "Total Number of Objects: %ld, Cumulative Size: %ld\r\n"
   // The average is nSize / nInstances taken as unsigned values (0 without
-  // instances).  Each line is cut to fit its 256-byte buffer.  Before any
+  // instances).  Each line is cut to at most 255 characters.  Before any
   // allocation only the totals line is written.  A null pszOut receives
   // nothing.  Returns 1.
+  // Requires: pszOut holds 256 * (classes + 1) bytes, where classes is
+  // pdctAllocatedObjects->Length() (0 while it is null); the text written
+  // (lines and terminating zero) never exceeds that.
   static short Report(char* pszOut);
 
   Trackable& operator=(const Trackable&) { return *this; }  // no instance data

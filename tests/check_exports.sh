@@ -5,7 +5,8 @@
 #   check_exports.sh LIBRARY SOURCE_ROOT
 #   check_exports.sh --symbols FILE SOURCE_ROOT   (one mangled name a line)
 #
-# NM names the nm program to use (default: nm).
+# NM names the nm program to use (default: nm).  A LIBRARY's symbols must
+# also carry a TARNCOLL_x.y version node.
 #
 # What is public is read from the installed headers (SOURCE_ROOT/cpcoll/*.h
 # and SOURCE_ROOT/util/*.h): every `class|struct TARNCOLL_API Name`, and
@@ -28,7 +29,12 @@ usage() {
 if [[ $# -eq 2 ]]; then
   lib=$1 root=$2
   [[ -f $lib ]] || { echo "no such library: $lib" >&2; exit 2; }
-  symbols=$("${NM:-nm}" -D --defined-only "$lib" | awk '{print $NF}' | sed 's/@.*//')
+  listing=$("${NM:-nm}" -D --defined-only "$lib" | awk '{print $NF}')
+  # A version definition is listed as an absolute symbol named after it.
+  listing=$(grep -v -E '^TARNCOLL_[0-9]+(\.[0-9]+)*$' <<<"$listing" || true)
+  # Every exported name carries a version of the library's own.
+  unversioned=$(grep -v -E '@@?TARNCOLL_[0-9]+(\.[0-9]+)*$' <<<"$listing" || true)
+  symbols=$(sed 's/@.*//' <<<"$listing")
   what=$lib
 elif [[ $# -eq 3 && $1 == --symbols ]]; then
   symbols=$(grep -v '^[[:space:]]*$' "$2" || true)
@@ -152,6 +158,11 @@ while IFS= read -r sym; do
 done <<<"$symbols"
 
 echo "$what: $count exported symbols; ${#exported_class[@]} exported classes, ${#exported_free[@]} exported free names in the headers"
+if [[ -n ${unversioned:-} ]]; then
+  echo "exported symbols without a TARNCOLL_ version:" >&2
+  sed 's/^/  /' <<<"$unversioned" >&2
+  exit 1
+fi
 if [[ $count -eq 0 ]]; then
   echo "no exported symbols at all" >&2
   exit 1

@@ -105,5 +105,26 @@ if "${checker[@]}" --symbols "$work/empty.txt" "$work/root" >/dev/null 2>&1; the
   failures=$((failures + 1))
 fi
 
-echo "check_exports self-test: ${#good[@]} public forms, ${#bad[@]} internal forms, $failures failures"
+# A real library: its names must carry a TARNCOLL_ version node.  Built
+# from the made-up headers, once with a version script and once without.
+cxx=${CXX:-c++}
+versioned_checks=0
+if command -v "$cxx" >/dev/null; then
+  printf '#include "util/base.h"\n#include "cpcoll/node.h"\nBase::~Base() {}\nvoid FreeFunction(int) {}\n' >"$work/lib.cpp"
+  printf 'TARNCOLL_1.0 { global: *; };\n' >"$work/lib.map"
+  "$cxx" -shared -fPIC -fvisibility=hidden -I"$work/root" -o "$work/versioned.so" "$work/lib.cpp" \
+    -Wl,--version-script="$work/lib.map"
+  "$cxx" -shared -fPIC -fvisibility=hidden -I"$work/root" -o "$work/plain.so" "$work/lib.cpp"
+  if ! "${checker[@]}" "$work/versioned.so" "$work/root" >"$work/out" 2>&1; then
+    echo "FAIL: a library with a TARNCOLL_1.0 node was rejected:"; cat "$work/out"
+    failures=$((failures + 1))
+  fi
+  if "${checker[@]}" "$work/plain.so" "$work/root" >"$work/out" 2>&1 || ! grep -q "without a TARNCOLL_ version" "$work/out"; then
+    echo "FAIL: a library without version nodes was not rejected for it:"; cat "$work/out"
+    failures=$((failures + 1))
+  fi
+  versioned_checks=2
+fi
+
+echo "check_exports self-test: ${#good[@]} public forms, ${#bad[@]} internal forms, $versioned_checks version checks, $failures failures"
 [[ $failures -eq 0 ]]

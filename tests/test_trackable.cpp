@@ -128,6 +128,18 @@ TEST_F(TrackableTest, LongNamesAreCutAndLinesFitTheirBuffer) {
   Trackable::AllocateObject(sName.c_str(), 1);
   std::string sFull = "Class: " + std::string(254, 'x') + ".  Instances 1.  Size: 1.  Avg Size: 1\r\n";
   EXPECT_EQ(RunReport(), sFull.substr(0, 255) + "Total Number of Objects: 1, Cumulative Size: 1\r\n");
+
+  // Lines at their longest fill the documented buffer size and stay inside
+  // it: the appends copy the cut line, not the length it would have had.
+  Trackable::AllocateObject((std::string(300, 'y') + "1").c_str(), 1);
+  Trackable::AllocateObject((std::string(300, 'z') + "2").c_str(), 1);
+  const unsigned long nNeeded = 256 * (Trackable::pdctAllocatedObjects->Length() + 1);
+  std::vector<char> vOut(nNeeded + 64, '#');
+  EXPECT_EQ(Trackable::Report(vOut.data()), 1);
+  const std::string sText = vOut.data();
+  EXPECT_EQ(sText.size(), 3 * 255 + std::string("Total Number of Objects: 3, Cumulative Size: 3\r\n").size());
+  EXPECT_EQ(std::string(vOut.begin() + static_cast<long>(sText.size()) + 1, vOut.end()),
+            std::string(vOut.size() - sText.size() - 1, '#'));
 }
 
 TEST_F(TrackableTest, EmptyNameIsTrackedAsUnNamed) {

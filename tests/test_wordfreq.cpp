@@ -155,8 +155,7 @@ TEST(WordfreqRank, MatchesAStdMapModel) {
 }
 
 TEST(WordfreqSample, CountsOfTheShippedText) {
-  std::string strPath = __FILE__;
-  strPath = strPath.substr(0, strPath.find_last_of('/')) + "/../examples/wordfreq/sample.txt";
+  const std::string strPath = TARNCOLL_SOURCE_DIR "/examples/wordfreq/sample.txt";
   std::ifstream in(strPath, std::ios::binary);
   ASSERT_TRUE(in) << strPath;
   std::ostringstream text;

@@ -52,6 +52,7 @@ void CPString::Copy(const char* pszText, unsigned long nStart, unsigned long nCo
   Assign(pszText + nStart, nCount);
 }
 
+// NOLINTNEXTLINE(misc-unconventional-assign-operator)
 CPString& CPString::operator=(const CPString& other) {
   Copy(other);
   return *this;

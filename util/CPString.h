@@ -22,8 +22,9 @@ class TARNCOLL_API CPString : public Createable {
   // Replaces the text with nCount bytes of pszText starting at nStart;
   // nCount 0 copies to the end.  Copy(text, 0, 0) replaces the whole text.
   virtual void Copy(const char* pszText, unsigned long nStart, unsigned long nCount);
-  virtual CPString& operator=(const CPString& other);
-  virtual CPString& operator=(const char* pszText);
+  // Virtual in the classic interface, so derived strings may add to them.
+  virtual CPString& operator=(const CPString& other);  // NOLINT(misc-unconventional-assign-operator)
+  virtual CPString& operator=(const char* pszText);    // NOLINT(misc-unconventional-assign-operator)
 
   const char* GetBuffer() const { return pszBuffer; }
   unsigned long Length() const { return nLength; }

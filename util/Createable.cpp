@@ -46,6 +46,7 @@ void* Createable::operator new(std::size_t nSize) noexcept {
 void Createable::operator delete(void* pv) noexcept { std::free(pv); }
 
 // Arrays of library objects come from the global array allocation.
+// NOLINTNEXTLINE(misc-new-delete-overloads)
 void Createable::operator delete[](void* pv) noexcept { ::operator delete[](pv); }
 
 void Createable::SetAllocationFailure(long nth) { g_nFailCountdown.store(nth > 0 ? nth : 0); }

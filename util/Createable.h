@@ -41,7 +41,8 @@ class TARNCOLL_API Createable {
   // Allocation of every library object: null on failure, never throws.
   static void* operator new(std::size_t nSize) noexcept;
   static void operator delete(void* pv) noexcept;
-  static void operator delete[](void* pv) noexcept;
+  // Arrays come from the global operator new[]; only their release is ours.
+  static void operator delete[](void* pv) noexcept;  // NOLINT(misc-new-delete-overloads)
 
   // Test hook: the nth allocation through operator new from now on
   // (1 = the next) returns null, once.  0 switches it off.
