@@ -31,7 +31,7 @@ if [[ $# -eq 2 ]]; then
   [[ -f $lib ]] || { echo "no such library: $lib" >&2; exit 2; }
   listing=$("${NM:-nm}" -D --defined-only "$lib" | awk '{print $NF}')
   # A version definition is listed as an absolute symbol named after it.
-  listing=$(grep -v -E '^TARNCOLL_[0-9]+(\.[0-9]+)*$' <<<"$listing" || true)
+  listing=$(grep -v -E '^TARNCOLL_[0-9]+(\.[0-9]+)*(@@?TARNCOLL_[0-9.]+)?$' <<<"$listing" || true)
   # Every exported name carries a version of the library's own.
   unversioned=$(grep -v -E '@@?TARNCOLL_[0-9]+(\.[0-9]+)*$' <<<"$listing" || true)
   symbols=$(sed 's/@.*//' <<<"$listing")
