@@ -46,7 +46,8 @@ install(FILES ${PROJECT_BINARY_DIR}/gdb/libtarncoll.so.${PROJECT_VERSION}-gdb.py
 # Every package carries its copyright file and a compressed changelog.
 set(TARNCOLL_DEB_CHANGELOG ${PROJECT_BINARY_DIR}/deb/changelog.Debian.gz)
 string(TIMESTAMP TARNCOLL_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-set(TARNCOLL_DEB_MAINTAINER "tarncoll developers <tarncoll@localhost>")
+set(TARNCOLL_DEB_MAINTAINER "tarncoll developers <tarncoll@tarncoll.invalid>"
+    CACHE STRING "Maintainer field of the Debian packages and their changelog")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/deb/changelog.in ${PROJECT_BINARY_DIR}/deb/changelog @ONLY)
 # gzip -n: no name or time stamp, so the file is reproducible.
 add_custom_command(OUTPUT ${TARNCOLL_DEB_CHANGELOG}
@@ -86,8 +87,9 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtarncoll1)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)  # Depends from dpkg-shlibdeps
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)  # shlibs file and the ldconfig trigger
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)  # the shlibs file (only the runtime has libraries)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/deb/triggers)
 set(CPACK_DEBIAN_RUNTIME_DEBUGINFO_PACKAGE ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
     "collection class library (shared library)\n\
@@ -112,4 +114,8 @@ of live objects.\n\
 This package contains the headers, the CMake package and pkg-config files,\n\
 and the gdb pretty printers for the containers.")
 
+# Puts the last touches dpkg-deb can give and CPack cannot (see the script).
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb/finish.cmake)
+
+# At the end of the top directory, once every install rule exists.
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL include CPack)
