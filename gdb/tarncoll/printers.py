@@ -87,12 +87,11 @@ def _ref_count(createable_ptr):
     return int(field.address.cast(_type("unsigned short").pointer()).dereference())
 
 
-def _more(shown, total):
-    return ", first %d shown" % shown if total > shown else ""
-
-
-def _header(name, parts, total, shown):
-    return "%s %s%s" % (name, ", ".join(parts), _more(shown, total))
+def _header(name, parts, total):
+    """The header line: name, parts, and how many elements are left out."""
+    if total > LIMIT:
+        parts = parts + ["first %d shown, %d more" % (LIMIT, total - LIMIT)]
+    return "%s %s" % (name, ", ".join(parts))
 
 
 # ---- walks over the documented fields -----------------------------------------
@@ -204,7 +203,7 @@ class _Sequence(_Printer):
         return int(self.val["nLength"])
 
     def to_string(self):
-        return _header(self.name, self.parts(), self.total(), min(self.total(), LIMIT))
+        return _header(self.name, self.parts(), self.total())
 
     def display_hint(self):
         return "array"
@@ -283,7 +282,7 @@ class CPDictionaryPrinter(_Map):
 
     def to_string(self):
         n = int(self.val["nLength"])
-        return _header(self.name, ["of length %d" % n], n, min(n, LIMIT))
+        return _header(self.name, ["of length %d" % n], n)
 
     def value_of(self, item):
         return item
@@ -303,7 +302,7 @@ class CPTreePrinter(_Map):
     def to_string(self):
         n = int(self.val["nLength"])
         kind = TREE_KEY_KINDS.get(int(self.val["etdsState"]), "key kind %d" % int(self.val["etdsState"]))
-        return _header(self.name, [kind, "of length %d" % n], n, min(n, LIMIT))
+        return _header(self.name, ["of length %d" % n, kind], n)
 
     def value_of(self, item):
         return item
@@ -324,7 +323,7 @@ class CPQueuePrinter(CPTreePrinter):
 
     def to_string(self):
         n = int(self.val["nLength"])
-        return _header(self.name, ["item keys", "of length %d" % n], n, min(n, LIMIT))
+        return _header(self.name, ["of length %d" % n, "item keys"], n)
 
     def pairs(self):
         for leaf in tree_leaves(self.val):
@@ -348,7 +347,7 @@ class CrListPrinter(_Printer):
         if _is_null(self.inner):
             return "CrList without a list"
         n = int(self.inner.dereference()["nLength"])
-        return _header("CrList", ["of length %d" % n], n, min(n, LIMIT))
+        return _header("CrList", ["of length %d" % n], n)
 
     def display_hint(self):
         return "array"
@@ -448,19 +447,23 @@ def _createable_p():
 
 
 class CPSymmetricMapPrinter(_Printer):
-    def __init__(self, val):
-        _Printer.__init__(self, val)
-        self.pairs = list(symmetric_map_pairs(val))
+    """The texts on each side, then the pairs (walked lazily, so a damaged
+    map cannot keep the printer walking)."""
+
+    def _texts(self, side):
+        inner = self.val[side]["pdctThe"]
+        return 0 if _is_null(inner) else int(inner.dereference()["nLength"])
 
     def to_string(self):
-        n = len(self.pairs)
-        return _header("CPSymmetricMap", ["of %d pairs" % n], n, min(n, LIMIT))
+        return "CPSymmetricMap of %d A texts, %d B texts" % (self._texts("crdctA"), self._texts("crdctB"))
 
     def display_hint(self):
         return "array"
 
     def children(self):
-        for i, pair in enumerate(self.pairs[:LIMIT]):
+        for i, pair in enumerate(symmetric_map_pairs(self.val)):
+            if i >= LIMIT:
+                break
             yield "[%d]" % i, pair.dereference()
 
 
