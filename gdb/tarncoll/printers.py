@@ -24,6 +24,9 @@ INTERNAL_TYPES = {
     "dict_index": INTERNAL_NAMESPACE + "::DictIndex",  # NumIndex, TextIndex
 }
 
+# Bytes of a text shown; a longer text ends in "...".
+TEXT_LIMIT = 1000
+
 # CPDictionary's slot count, fixed by the library.
 DICTIONARY_SLOTS = 256
 
@@ -40,10 +43,13 @@ def _is_null(ptr):
 
 
 def _quote(text):
-    """A C-like literal of text: quotes, backslashes and control bytes escaped."""
+    """A C-like literal of text: quotes, backslashes, control bytes and bytes
+    that are not UTF-8 (decoded as surrogate escapes) escaped."""
     out = []
     for ch in text:
-        if ch in '"\\':
+        if 0xDC80 <= ord(ch) <= 0xDCFF:
+            out.append("\\%03o" % (ord(ch) - 0xDC00))
+        elif ch in '"\\':
             out.append("\\" + ch)
         elif ch == "\n":
             out.append("\\n")
@@ -55,14 +61,33 @@ def _quote(text):
             out.append("\\%03o" % ord(ch))
         else:
             out.append(ch)
-    return '"' + "".join(out) + '"'
+    return '"' + "".join(out) + '"' + ("..." if getattr(text, "cut", False) else "")
+
+
+class _Text(str):
+    """A text read from the program; cut is set when it was longer than
+    TEXT_LIMIT bytes."""
+
+    cut = False
+
+
+def _text(decoded, n):
+    text = _Text(decoded[:TEXT_LIMIT])
+    text.cut = n > TEXT_LIMIT
+    return text
+
+
+def _read_text(ptr, n):
+    """The first n bytes at ptr (a char pointer), at most TEXT_LIMIT read."""
+    return _text(ptr.string(encoding="utf-8", errors="surrogateescape", length=min(n, TEXT_LIMIT)), n)
 
 
 def _c_text(ptr):
     """The zero-terminated text at ptr (a char pointer), or None for null."""
     if _is_null(ptr):
         return None
-    return ptr.cast(_type("char").pointer()).string(encoding="utf-8", errors="replace")
+    raw = ptr.cast(_type("char").pointer()).string(encoding="utf-8", errors="surrogateescape")
+    return _text(raw, len(raw.encode("utf-8", "surrogateescape")))
 
 
 def string_text(cpstring):
@@ -70,11 +95,7 @@ def string_text(cpstring):
     n = int(cpstring["nLength"])
     if n == 0:
         return ""
-    return cpstring["pszBuffer"].string(encoding="utf-8", errors="replace", length=n)
-
-
-def _cpstring_at(ptr):
-    return ptr.cast(_type("CPString").pointer()).dereference()
+    return _read_text(cpstring["pszBuffer"], n)
 
 
 def _ref_count(createable_ptr):

@@ -14,6 +14,7 @@ void* Item(std::uintptr_t n) { return reinterpret_cast<void*>(n); }
 struct All {
   CPString text{"tab\there, \"quoted\""};
   CPString empty;
+  CPString longText{"a text of more than sixteen bytes"};  // printed with a 16-byte limit
   CPList list;
   CPList longList;  // more elements than the printers show
   CPHashTable hashTable;
@@ -61,6 +62,7 @@ void Fill(All& a) {
   a.dictionary.AddKeyNum(1, Item(0x502));
   a.dictionary.AddKeyString("elm", Item(0x503), nullptr);
   a.dictionary.AddKeyNum(0xFF, Item(0x504));
+  a.dictionary.AddKeyString("\xff\x01", Item(0x505), nullptr);  // not UTF-8
 
   a.numberTree.AddKeyNum(30, Item(0x603));
   a.numberTree.AddKeyNum(10, Item(0x601));

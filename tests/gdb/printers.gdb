@@ -5,6 +5,9 @@ break Inspect
 run
 print all.text
 print all.empty
+python import tarncoll.printers; tarncoll.printers.TEXT_LIMIT = 16
+print all.longText
+python tarncoll.printers.TEXT_LIMIT = 1000
 print all.list
 print all.longList
 print all.hashTable
