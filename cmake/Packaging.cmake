@@ -91,13 +91,16 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)  # the shlibs file (only the runtim
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/deb/triggers)
 set(CPACK_DEBIAN_RUNTIME_DEBUGINFO_PACKAGE ON)
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
-    "collection class library (shared library)\n\
+# The extended description both packages share, then each one's last line.
+set(TARNCOLL_DEB_ABOUT "\
 Lists, arrays, stacks, queues, a 256-slot hashed dictionary and an AVL tree\n\
 threaded into a key-ordered list, holding caller-owned item pointers or\n\
 reference-counted objects, with fail-fast cursors and per-class tracking\n\
 of live objects.\n\
 .\n\
+")
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
+    "collection class library (shared library)\n${TARNCOLL_DEB_ABOUT}\
 This package contains the shared library.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtarncoll-dev)
@@ -105,12 +108,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
     "libtarncoll1 (= ${CPACK_DEBIAN_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})")
 set(CPACK_COMPONENT_DEV_DESCRIPTION
-    "collection class library (development files)\n\
-Lists, arrays, stacks, queues, a 256-slot hashed dictionary and an AVL tree\n\
-threaded into a key-ordered list, holding caller-owned item pointers or\n\
-reference-counted objects, with fail-fast cursors and per-class tracking\n\
-of live objects.\n\
-.\n\
+    "collection class library (development files)\n${TARNCOLL_DEB_ABOUT}\
 This package contains the headers, the CMake package and pkg-config files,\n\
 and the gdb pretty printers for the containers.")
 

@@ -229,11 +229,14 @@ class _Sequence(_Printer):
     def display_hint(self):
         return "array"
 
+    def value_of(self, item):
+        return item
+
     def children(self):
         for i, item in enumerate(self.items()):
             if i >= LIMIT:
                 break
-            yield "[%d]" % i, item
+            yield "[%d]" % i, self.value_of(item)
 
 
 class CPListPrinter(_Sequence):
@@ -357,69 +360,35 @@ def _createable(item):
     return item.cast(_type("Createable").pointer()).dereference()
 
 
-class CrListPrinter(_Printer):
-    """Through the wrapped CPList; each object with its reference count."""
+def _wrapping(base, name, field, what):
+    """The printer of a reference collection: base's view of the container
+    it wraps (held in field), each object shown with its reference count."""
 
-    def __init__(self, val):
-        _Printer.__init__(self, val)
-        self.inner = val["plstThe"]
+    class Printer(base):
+        def __init__(self, val):
+            self.inner = val[field]
+            base.__init__(self, val if _is_null(self.inner) else self.inner.dereference(), name)
 
-    def to_string(self):
-        if _is_null(self.inner):
-            return "CrList without a list"
-        n = int(self.inner.dereference()["nLength"])
-        return _header("CrList", ["of length %d" % n], n)
+        def to_string(self):
+            if _is_null(self.inner):
+                return "%s without a %s" % (name, what)
+            return base.to_string(self)
 
-    def display_hint(self):
-        return "array"
+        def children(self):
+            if _is_null(self.inner):
+                return iter(())
+            return base.children(self)
 
-    def children(self):
-        if _is_null(self.inner):
-            return
-        for i, item in enumerate(list_items(self.inner.dereference())):
-            if i >= LIMIT:
-                break
-            yield "[%d]" % i, _createable(item)
+        def value_of(self, item):
+            return _createable(item)
 
-
-class CrDictionaryPrinter(CPDictionaryPrinter):
-    def __init__(self, val):
-        self.outer = val
-        self.inner = val["pdctThe"]
-        CPDictionaryPrinter.__init__(self, self.inner.dereference() if not _is_null(self.inner) else val,
-                                     "CrDictionary")
-
-    def to_string(self):
-        if _is_null(self.inner):
-            return "CrDictionary without a dictionary"
-        return CPDictionaryPrinter.to_string(self)
-
-    def children(self):
-        if _is_null(self.inner):
-            return iter(())
-        return CPDictionaryPrinter.children(self)
-
-    def value_of(self, item):
-        return _createable(item)
+    Printer.__name__ = name + "Printer"
+    return Printer
 
 
-class CrTreePrinter(CPTreePrinter):
-    def __init__(self, val):
-        self.inner = val["ptreeThe"]
-        CPTreePrinter.__init__(self, self.inner.dereference() if not _is_null(self.inner) else val, "CrTree")
-
-    def to_string(self):
-        if _is_null(self.inner):
-            return "CrTree without a tree"
-        return CPTreePrinter.to_string(self)
-
-    def children(self):
-        if _is_null(self.inner):
-            return iter(())
-        return CPTreePrinter.children(self)
-
-    def value_of(self, item):
-        return _createable(item)
+CrListPrinter = _wrapping(CPListPrinter, "CrList", "plstThe", "list")
+CrDictionaryPrinter = _wrapping(CPDictionaryPrinter, "CrDictionary", "pdctThe", "dictionary")
+CrTreePrinter = _wrapping(CPTreePrinter, "CrTree", "ptreeThe", "tree")
 
 
 def _dynamic_name(ptr):
