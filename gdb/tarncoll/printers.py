@@ -32,6 +32,7 @@ DICTIONARY_SLOTS = 256
 
 # enumTreeDataState values, as the header line names them.
 TREE_KEY_KINDS = {0: "no keys yet", 1: "number keys", 2: "text keys"}
+ETREE_STRING = 2
 
 
 def _type(name):
@@ -165,7 +166,7 @@ def tree_leaves(tree):
 def tree_key(tree, leaf):
     """A Leaf's key, shown as the tree's key kind: a text or a number."""
     key = leaf.dereference()["pvKey"]
-    if int(tree["etdsState"]) == 2:
+    if int(tree["etdsState"]) == ETREE_STRING:
         return _c_text(key)
     return key.cast(_type("unsigned long"))
 
@@ -334,7 +335,7 @@ class CPTreePrinter(_Map):
     def pairs(self):
         for leaf in tree_leaves(self.val):
             key = tree_key(self.val, leaf)
-            if int(self.val["etdsState"]) == 2:
+            if int(self.val["etdsState"]) == ETREE_STRING:
                 key = _key_child(True, key)
             yield key, self.value_of(leaf.dereference()["pvData"])
 
@@ -420,20 +421,19 @@ def symmetric_map_pairs(smap):
         value = assoc.dereference()["pvValue"]
         if _is_null(value):
             continue
-        kind = _dynamic_name(value)
+        # Stored as Createable*: cast there first, then down to the class.
+        obj = value.cast(_type("Createable").pointer())
+        kind = _dynamic_name(obj)
         if kind == "MapKeyPair":
-            yield value.cast(pair_p)
+            yield obj.cast(pair_p)
         elif kind == "CrList":
-            lst = value.cast(_type("CrList").pointer()).dereference()["plstThe"]
+            lst = obj.cast(_type("CrList").pointer()).dereference()["plstThe"]
             if _is_null(lst):
                 continue
             for item in list_items(lst.dereference()):
-                if _dynamic_name(item) == "MapKeyPair":
-                    yield item.cast(_createable_p()).cast(pair_p)
-
-
-def _createable_p():
-    return _type("Createable").pointer()
+                pair = item.cast(_type("Createable").pointer())
+                if _dynamic_name(pair) == "MapKeyPair":
+                    yield pair.cast(pair_p)
 
 
 class CPSymmetricMapPrinter(_Printer):
