@@ -1,0 +1,1 @@
+"""gdb pretty printers for the tarncoll containers."""
