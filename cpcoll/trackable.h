@@ -64,7 +64,9 @@ class TARNCOLL_API Trackable {
   // The average is nSize / nInstances taken as unsigned values (0 without
   // instances).  Each line is cut to fit its 256-byte buffer.  Before any
   // allocation only the totals line is written.  A null pszOut receives
-  // nothing.  Returns 1.
+  // nothing.  The sink may call back into the tracker: the class lines are
+  // those of the records present when the report began, the totals those
+  // at its end.  Returns 1.
   static short Report(char* pszOut);
 
   Trackable& operator=(const Trackable&) { return *this; }  // no instance data
