@@ -461,11 +461,11 @@ TEST(SweepList, RefListWithThrowingReferences) {
 
 // A full reference count is reported before the object is stored.
 TEST(SweepList, RefListReportsAFullCountBeforeStoring) {
-  Counted obj(1);
-  for (long i = 0; i < 0xFFFF; ++i) obj.AddRef();
+  Counted* pobj = new Counted(1);
+  for (long i = 0; i < 0xFFFF; ++i) pobj->AddRef();
   CrList lst;
-  EXPECT_REPORT(lst.Add(&obj), Exceptions::eAssert, kCrList, "nRefCount < 0xFFFF");
+  EXPECT_REPORT(lst.Add(pobj), Exceptions::eAssert, kCrList, "nRefCount < 0xFFFF");
   EXPECT_EQ(lst.Length(), 0u);
-  EXPECT_EQ(obj._get_nRefCount(), 0xFFFF);
-  for (long i = 0; i < 0xFFFF; ++i) obj.Release();
+  EXPECT_EQ(pobj->_get_nRefCount(), 0xFFFF);
+  for (long i = 0; i < 0xFFFF; ++i) pobj->Release();  // the last one deletes it
 }
