@@ -1,12 +1,16 @@
 #include <cpcoll/CpArray.h>
 
 #include <cstring>
+#include <typeinfo>
 
 #include <cpcoll/detail/report.h>
 #include <cpcoll/detail/slot_block.h>
 
 using cpcoll_detail::CopySlotBlock;
 using cpcoll_detail::DeleteSlotBlock;
+using cpcoll_detail::DropFront;
+using cpcoll_detail::DropItems;
+using cpcoll_detail::KillLedger;
 using cpcoll_detail::NewSlotBlock;
 using cpcoll_detail::NewSlotBlockOrThrow;
 
@@ -96,7 +100,13 @@ char CPArray::Detach(void* pvItem) {
 char CPArray::Destroy(void* pvItem, CPKillFunc pfnKill) {
   unsigned long idx;
   if (!FindElement(pvItem, &idx)) return 0;
-  pfnKill(pvItem, nullptr);
+  try {
+    pfnKill(pvItem, nullptr);
+  } catch (...) {
+    // The item was handed to kill: it leaves the array all the same.
+    if (FindElement(pvItem, &idx)) RemoveAt(idx);
+    throw;
+  }
   RemoveAt(idx);
   return 1;
 }
@@ -108,8 +118,33 @@ char CPArray::DetachAll() {
   return 1;
 }
 
+void CPArray::SetCount(unsigned long ulCount) {
+  ++nXACT;
+  ulCurrentIndex = ulCount;
+  nLength = ulCount;
+  ulCursor = 0;
+}
+
 char CPArray::DestroyAll(CPKillFunc pfnKill) {
-  ForEach(pfnKill, nullptr);
+  // When kill throws, the items handed to it leave the array and the others
+  // stay.  The inherited walk has its cursor on the item being killed; a
+  // derived walk is followed through a ledger of the items it handed.
+  if (typeid(*this) == typeid(CPArray)) {
+    try {
+      ForEach(pfnKill, nullptr);
+    } catch (...) {
+      SetCount(DropFront(arpvThe, ulCurrentIndex, ulCursor + 1));
+      throw;
+    }
+  } else {
+    KillLedger ledger(pfnKill);
+    try {
+      ForEach(&KillLedger::Hand, &ledger);
+    } catch (...) {
+      SetCount(DropItems(arpvThe, ulCurrentIndex, ledger.vpvHanded));
+      throw;
+    }
+  }
   DetachAll();
   ClearLength();
   return 1;

@@ -57,7 +57,7 @@ class TARNCOLL_API CPArray : public CPFlatCollection, public virtual Createable 
   // Ignored: an array has no nodes.
   void AddInternalContainer(CPInternalContainer* pic) override;
   // As Detach, but calls pfnKill(item, null) first; 0 (and no call) when
-  // the item is absent.
+  // the item is absent.  When kill throws, the item is removed all the same.
   char Destroy(void* pvItem, CPKillFunc pfnKill) override;
   // The item in slot idx, null when idx >= the count; O(1).
   void* RetrieveIDX(unsigned long idx) override;
@@ -67,7 +67,8 @@ class TARNCOLL_API CPArray : public CPFlatCollection, public virtual Createable 
   // Forgets every item; the block, capacity and cursor stay; 1.
   char DetachAll() override;
   // pfnKill(item, null) for every item from slot 0 (the built-in walk,
-  // which stops at a null item), then forgets them all; 1.
+  // which stops at a null item), then forgets them all; 1.  When kill
+  // throws, the items handed to it are removed and the others stay.
   char DestroyAll(CPKillFunc pfnKill) override;
 
   // Built-in cursor.  GotoTop: slot 0.  GotoBottom: the last item (off the
@@ -106,6 +107,8 @@ class TARNCOLL_API CPArray : public CPFlatCollection, public virtual Createable 
   // 1 and *pulIndex = the lowest used slot holding the item; else 0 and
   // *pulIndex untouched.  O(n).
   char FindElement(void* pvItem, unsigned long* pulIndex);
+  // The count after a partial DestroyAll: nXACT + 1, cursor to 0.
+  void SetCount(unsigned long ulCount);
   // Removes the item in slot idx (< count): one block move; cursor to 0.
   void RemoveAt(unsigned long idx);
 

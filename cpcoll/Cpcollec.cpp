@@ -1,6 +1,8 @@
 #include <cpcoll/cpcollec.h>
 
 #include <cstdlib>
+#include <exception>
+#include <memory>
 #include <new>
 
 #include <cpcoll/detail/report.h>
@@ -21,6 +23,48 @@ void AddRest(CPFlatCollection& fc, void** ppv, unsigned long n) noexcept {
     }
   }
 }
+// The standard qsort is C code: an exception thrown by the comparison
+// would have to unwind through frames that need not carry unwind tables.
+// The comparison is therefore called through Compare, which catches what
+// it throws, answers 0 from then on so that qsort ends quickly, and lets
+// SortVector throw it again once qsort has returned.  qsort takes no user
+// pointer, so the comparison travels in a thread-local slot; a comparison
+// that sorts again saves and restores it.
+struct CompareCall {
+  CPCompareFunc pfnCompare;
+  std::exception_ptr pexThrown;
+};
+
+thread_local CompareCall* t_pcall = nullptr;
+
+int Compare(const void* pv1, const void* pv2) {
+  CompareCall* pcall = t_pcall;
+  if (pcall->pexThrown) return 0;
+  try {
+    return pcall->pfnCompare(pv1, pv2);
+  } catch (...) {
+    pcall->pexThrown = std::current_exception();
+    return 0;
+  }
+}
+
+// qsort of n item pointers with the caller's comparison; what the
+// comparison throws reaches the caller unchanged, with the vector's cells
+// in some order of the same items.
+void SortVector(void** ppv, unsigned long n, CPCompareFunc pfnCompare) {
+  CompareCall call = {pfnCompare, nullptr};
+  CompareCall* pcallOuter = t_pcall;
+  t_pcall = &call;
+  std::qsort(ppv, n, sizeof(void*), &Compare);
+  t_pcall = pcallOuter;
+  if (call.pexThrown) std::rethrow_exception(call.pexThrown);
+}
+
+// Frees a vector from BuildVector.
+struct VectorRelease {
+  void operator()(void** ppv) const { delete[] ppv; }
+};
+using Vector = std::unique_ptr<void*[], VectorRelease>;
 }  // namespace
 
 CPInternalContainer::~CPInternalContainer() {}
@@ -165,40 +209,36 @@ void CPFlatCollection::BuildFromVector(void** ppv, unsigned long n) {
 void CPFlatCollection::Sort(CPCompareFunc pfnCompare) {
   if (nLength == 0) return;
   unsigned long n = nLength;
-  void** ppv = BuildVector();
-  std::qsort(ppv, n, sizeof(void*), pfnCompare);
+  Vector ppv(BuildVector());
+  SortVector(ppv.get(), n, pfnCompare);  // a throwing comparison leaves the collection as it was
   DetachAll();
   try {
-    BuildFromVector(ppv, n);
+    BuildFromVector(ppv.get(), n);
   } catch (...) {
     // An Add failed half-way and the items after it are in the vector
     // only: add them again (the memory of the detached nodes is free), so
     // that the report does not cost the caller any item.
-    AddRest(*this, ppv, n);
-    delete[] ppv;
+    AddRest(*this, ppv.get(), n);
     throw;
   }
-  delete[] ppv;
 }
 
 void CPFlatCollection::SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompare) {
   CP_ASSERT(pclFrom != nullptr, kSource, "pcollFrom");
   if (pclFrom->Length() == 0 || nLength != 0) return;
   unsigned long n = pclFrom->Length();
-  void** ppv = pclFrom->BuildVector();
-  std::qsort(ppv, n, sizeof(void*), pfnCompare);
+  Vector ppv(pclFrom->BuildVector());
+  SortVector(ppv.get(), n, pfnCompare);
   short nXACTBefore = nXACT;
   try {
-    BuildFromVector(ppv, n);
+    BuildFromVector(ppv.get(), n);
   } catch (...) {
     // All or nothing: this collection was empty and is again, as if
     // nothing had happened.
     if (nLength != 0) DetachAll();
     nXACT = nXACTBefore;
-    delete[] ppv;
     throw;
   }
-  delete[] ppv;
 }
 
 // ---- CPKeyedCollection -----------------------------------------------------

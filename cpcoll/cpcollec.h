@@ -176,13 +176,16 @@ class TARNCOLL_API CPFlatCollection : public CPCollection {
   // When empty and given items: Add each of ppv[0..n-1] in order.
   virtual void BuildFromVector(void** ppv, unsigned long n);
   // Rebuilds the collection through Add from its items sorted by pfnCompare
-  // (qsort, not stable).  When an Add is reported, the remaining items are
-  // added again before the report goes on, so none is lost.
+  // (qsort, not stable).  A comparison that throws leaves the collection
+  // as it was; its exception reaches the caller once qsort has returned.
+  // When an Add is reported, the remaining items are added again before
+  // the report goes on, so none is lost.
   virtual void Sort(CPCompareFunc pfnCompare);
 
   // When this collection is empty: fills it through Add with pclFrom's
   // items sorted by pfnCompare.  Reports Assert "pcollFrom" for null.  A
-  // report from an Add leaves this collection empty again.
+  // report from an Add, or a comparison that throws, leaves this
+  // collection empty.
   void SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompare);
 };
 

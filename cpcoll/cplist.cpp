@@ -100,7 +100,7 @@ CPList& CPList::operator=(const CPList& other) {
   // Build the new chain first, so a failed allocation leaves this list as
   // it was.
   CPList lstCopy(other);
-  ReleaseAll(nullptr);
+  ReleaseAll();
   short nXACTOld = nXACT;
   CPFlatCollection::operator=(other);
   nXACT = static_cast<short>(nXACTOld + 1);  // cursors on this list fail fast
@@ -113,7 +113,7 @@ CPList& CPList::operator=(const CPList& other) {
   return *this;
 }
 
-CPList::~CPList() { ReleaseAll(nullptr); }
+CPList::~CPList() { ReleaseAll(); }
 
 void CPList::InitPointers() {
   pbktHead = pbktTail = pbktReset = pbktCursor = pbktGot = pbktPeek = nullptr;
@@ -138,7 +138,7 @@ void CPList::AppendNodesOf(const CPList& other) {
       ++nLength;
     }
   } catch (...) {
-    ReleaseAll(nullptr);
+    ReleaseAll();
     throw;
   }
 }
@@ -469,9 +469,7 @@ char CPList::Destroy(void* pvItem, CPKillFunc pfnKill) {
   return 1;
 }
 
-void CPList::ReleaseAll(CPKillFunc pfnKill) {
-  // The chain is taken off the list before any callback runs, so a kill
-  // function sees an empty list, never a half-released one.
+void CPList::ReleaseAll() {
   CPBucket* pbkt = pbktHead;
   InitPointers();
   nLength = 0;
@@ -479,36 +477,62 @@ void CPList::ReleaseAll(CPKillFunc pfnKill) {
     CPBucket* pbktNext = pbkt->_get_pbktNext();
     pbkt->_set_pbktPrev(nullptr);
     pbkt->_set_pbktNext(nullptr);
-    if (pfnKill) {
-      try {
-        pfnKill(pbkt->_get_pvData(), nullptr);
-      } catch (...) {
-        // Release the rest of the chain (items untouched), then pass it on.
-        DropReference(pbkt);
-        for (pbkt = pbktNext; pbkt; pbkt = pbktNext) {
-          pbktNext = pbkt->_get_pbktNext();
-          pbkt->_set_pbktPrev(nullptr);
-          pbkt->_set_pbktNext(nullptr);
-          DropReference(pbkt);
-        }
-        throw;
-      }
-    }
     DropReference(pbkt);
     pbkt = pbktNext;
   }
 }
 
+void CPList::TakeOut(CPBucket* pbkt, CPKillFunc pfnKill) {
+  // The node leaves the list before its item is handed on: when kill
+  // throws, that item is gone and every item not yet handed stays.
+  UnlinkBucket(pbkt);
+  --nLength;
+  if (pfnKill) {
+    try {
+      pfnKill(pbkt->_get_pvData(), nullptr);
+    } catch (...) {
+      DropReference(pbkt);
+      throw;
+    }
+  }
+  DropReference(pbkt);
+}
+
+void CPList::EmptyOut(CPKillFunc pfnKill) {
+  pbktReset = nullptr;
+  nDXCursor = -1;
+  ++nXACT;  // once for the whole clear; states fail fast from the first callback on
+  if (typeid(*this) == typeid(CPList)) {
+    if (!pfnKill) {
+      ReleaseAll();
+      return;
+    }
+    // A plain list: its GotoTop/Next walk takes the nodes head first.
+    for (unsigned long n = nLength; n > 0 && pbktHead; --n) TakeOut(pbktHead, pfnKill);
+  } else {
+    // A derived list may override the walk: take each node its GotoTop and
+    // Next name, at most Length() of them.
+    GotoTop();
+    for (unsigned long n = nLength; n > 0; --n) {
+      CPBucket* pbkt = pbktCursor;
+      Next();
+      if (!pbkt) break;
+      TakeOut(pbkt, pfnKill);
+    }
+  }
+  // Nodes the walk did not reach (or that a kill function added) are
+  // released without touching their items.
+  ReleaseAll();
+}
+
 char CPList::DetachAll() {
-  ReleaseAll(nullptr);
-  ClearLength();
+  EmptyOut(nullptr);
   return 1;
 }
 
 char CPList::DestroyAll(CPKillFunc pfnKill) {
   CP_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc !=0");
-  ClearLength();
-  ReleaseAll(pfnKill);
+  EmptyOut(pfnKill);
   return 1;
 }
 

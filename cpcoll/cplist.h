@@ -138,10 +138,14 @@ class TARNCOLL_API CPList : public CPFlatCollection {
   // Removes the first node holding the item; 1 when removed, 0 when
   // absent.  The cursor moves to the successor.  Reports "pvItem2Find !=0".
   char Detach(void* pvItem) override;
-  // Releases every node without relinking; O(n); items untouched.
-  // Adds 1 to nXACT even on an empty list.  Returns 1.
+  // Releases every node; O(n); items untouched.  A plain CPList releases
+  // the chain without relinking; a derived list takes the nodes its
+  // virtual GotoTop and Next walk to.  Adds 1 to nXACT even on an empty
+  // list.  Returns 1.
   char DetachAll() override;
-  // As DetachAll, handing each item to kill(item, null), head to tail.
+  // As DetachAll, handing each item to kill(item, null), head to tail,
+  // each after its node has left the list.  When kill throws, the items
+  // handed so far are gone, the others stay, and the exception passes on.
   // Reports Assert "pfnKillFunc !=0".  Returns 1.
   char DestroyAll(CPKillFunc pfnKill) override;
   void GotoTop() override;     // cursor on the head, nDXCursor 0
@@ -263,8 +267,13 @@ class TARNCOLL_API CPList : public CPFlatCollection {
   // Appends copies of other's items (new nodes); on a report the nodes
   // appended so far are released again.
   void AppendNodesOf(const CPList& other);
-  // Releases the whole chain, calling pfnKill (when given) for each item.
-  void ReleaseAll(CPKillFunc pfnKill);
+  // Releases the whole chain without relinking; items untouched.
+  void ReleaseAll();
+  // Unlinks one node, hands its item to pfnKill (when given), then drops
+  // the list's reference on the node.
+  void TakeOut(CPBucket* pbkt, CPKillFunc pfnKill);
+  // The walk of DetachAll and DestroyAll.
+  void EmptyOut(CPKillFunc pfnKill);
   // The walk of ForEach/FirstThat/NextThat(IteratorAction*) from the
   // cursor; stops at a non-zero Perform() when bStopOnMatch.
   void* WalkActions(IteratorAction* pAction, bool bStopOnMatch);

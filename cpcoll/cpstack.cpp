@@ -1,10 +1,15 @@
 #include <cpcoll/cpstack.h>
 
+#include <typeinfo>
+
 #include <cpcoll/detail/slot_block.h>
 #include <util/Exceptions.h>
 
 using cpcoll_detail::CopySlotBlock;
 using cpcoll_detail::DeleteSlotBlock;
+using cpcoll_detail::DropFront;
+using cpcoll_detail::DropItems;
+using cpcoll_detail::KillLedger;
 using cpcoll_detail::NewSlotBlockOrThrow;
 
 namespace {
@@ -101,7 +106,13 @@ char CPStack::Detach(void* pvItem) {
 char CPStack::Destroy(void* pvItem, CPKillFunc pfnKill) {
   unsigned long ulSlot;
   if (!FindFromTop(pvItem, &ulSlot)) return 0;
-  pfnKill(pvItem, nullptr);
+  try {
+    pfnKill(pvItem, nullptr);
+  } catch (...) {
+    // The item was handed to kill: the unwinding happens all the same.
+    UnwindTo(ulSlot);
+    throw;
+  }
   UnwindTo(ulSlot);
   return 1;
 }
@@ -113,8 +124,35 @@ char CPStack::DetachAll() {
   return 1;
 }
 
+void CPStack::SetCount(unsigned long ulCount) {
+  ++nXACT;
+  ulStackCount = ulCount;
+  nLength = ulCount;
+  ulCursor = 0;
+}
+
 char CPStack::DestroyAll(CPKillFunc pfnKill) {
-  ForEach(pfnKill, nullptr);
+  // When kill throws, the items handed to it leave the stack and the others
+  // stay, in their order.  The stack's own walk is taken inline, where the
+  // slot being killed is known; a derived walk is followed through a
+  // ledger of the items it handed.
+  if (typeid(*this) == typeid(CPStack)) {
+    unsigned long i = 0;
+    try {
+      for (; i < ulStackCount; ++i) pfnKill(arpvStack[i], nullptr);
+    } catch (...) {
+      SetCount(DropFront(arpvStack, ulStackCount, i + 1));
+      throw;
+    }
+  } else {
+    KillLedger ledger(pfnKill);
+    try {
+      ForEach(&KillLedger::Hand, &ledger);
+    } catch (...) {
+      SetCount(DropItems(arpvStack, ulStackCount, ledger.vpvHanded));
+      throw;
+    }
+  }
   DetachAll();
   return 1;
 }

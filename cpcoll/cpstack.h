@@ -61,7 +61,8 @@ class TARNCOLL_API CPStack : public CPCollection, public virtual Createable {
   // Ignored: a stack has no nodes.
   void AddInternalContainer(CPInternalContainer* pic) override;
   // As Detach; when the item is found, pfnKill(item, null) is called for it
-  // alone (the items above it are only removed).
+  // alone (the items above it are only removed).  When kill throws, the
+  // unwinding happens all the same.
   char Destroy(void* pvItem, CPKillFunc pfnKill) override;
   // The item idx places below the top (0 is the top), null beyond; O(1).
   void* RetrieveIDX(unsigned long idx) override;
@@ -71,7 +72,8 @@ class TARNCOLL_API CPStack : public CPCollection, public virtual Createable {
   char Detach(void* pvItem) override;
   // Forgets every item and puts the cursor on 0; capacity stays; 1.
   char DetachAll() override;
-  // pfnKill(item, null) bottom to top, then DetachAll; 1.
+  // pfnKill(item, null) bottom to top, then DetachAll; 1.  When kill
+  // throws, the items handed to it are removed and the others stay.
   char DestroyAll(CPKillFunc pfnKill) override;
 
   // Built-in cursor, counted from the bottom.  GotoTop: the oldest item.
@@ -105,6 +107,8 @@ class TARNCOLL_API CPStack : public CPCollection, public virtual Createable {
   bool FindFromTop(void* pvItem, unsigned long* pulSlot) const;
   // Pops every item in slots ulSlot and above (ulSlot < count).
   void UnwindTo(unsigned long ulSlot);
+  // The count after a partial DestroyAll: nXACT + 1, cursor to 0.
+  void SetCount(unsigned long ulCount);
 
   void** arpvStack;            // block of ulStackSize slots; owned, items not
   unsigned long ulStackSize;   // capacity in slots

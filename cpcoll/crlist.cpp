@@ -48,9 +48,7 @@ CrList::~CrList() { ReleaseAll(plstThe); }
 
 void CrList::CopyNodes(CPList* plstFrom, CPList* plstTo) {
   for (CPBucket* pbkt = plstFrom->_get_pbktHead(); pbkt != nullptr; pbkt = pbkt->_get_pbktNext()) {
-    Createable* pcr = static_cast<Createable*>(pbkt->_get_pvData());
-    plstTo->Add(pcr);
-    pcr->AddRef();
+    AddReferenced(plstTo, static_cast<Createable*>(pbkt->_get_pvData()));
     if (pbkt == plstFrom->_get_pbktTail()) break;
   }
 }
@@ -78,8 +76,21 @@ Createable* CrList::Retrieve() { return static_cast<Createable*>(plstThe->Retrie
 
 void CrList::Add(Createable* pcrEntry) {
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
-  plstThe->Add(pcrEntry);
-  pcrEntry->AddRef();
+  AddReferenced(plstThe, pcrEntry);
+}
+
+void CrList::AddReferenced(CPList* plst, Createable* pcr) {
+  // A count that AddRef would refuse is reported before anything is stored.
+  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+  plst->Add(pcr);
+  try {
+    pcr->AddRef();
+  } catch (...) {
+    // An AddRef of the object's own that throws: the object leaves again,
+    // so the list never holds it without its reference.
+    plst->DetachBucket(plst->_get_pbktTail());
+    throw;
+  }
 }
 
 short CrList::Remove(Createable* pcrEntry) {

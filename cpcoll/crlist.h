@@ -52,7 +52,8 @@ class TARNCOLL_API CrList : public CrFlatCollection {
   Createable* Retrieve() override;
 
   // Requires: a non-null object (Assert "pcrEntry").  Effect: appends it
-  // and takes one reference.
+  // and takes one reference.  An object whose count is full is reported
+  // (Assert "nRefCount < 0xFFFF") before it is stored.
   void Add(Createable* pcrEntry) override;
   // Requires: a non-null object (Assert "pcrEntry").  Effect: removes the
   // node nearest the head holding the object and releases it once.
@@ -73,6 +74,10 @@ class TARNCOLL_API CrList : public CrFlatCollection {
   // Appends every object of plstFrom to plstTo, taking one reference per
   // node; plstFrom's cursor does not move.
   static void CopyNodes(CPList* plstFrom, CPList* plstTo);
+  // Appends the object to plst and takes its reference; reports Assert
+  // "nRefCount < 0xFFFF" before storing when the count is full, and takes
+  // the object out again when its AddRef throws.
+  static void AddReferenced(CPList* plst, Createable* pcr);
   // Releases every object of plst once per node, then plst itself.
   static void ReleaseAll(CPList* plst);
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -125,7 +126,14 @@ short Trackable::Report(char* pszOut) {
   Lock lock(TrackerMutex());
   if (pszOut) *pszOut = 0;
   ReportWriter writer{pszOut};
-  if (pdctAllocatedObjects) pdctAllocatedObjects->ForEach(&ReportRecord, &writer);
+  if (pdctAllocatedObjects && pdctAllocatedObjects->Length() != 0) {
+    // The sink may call back into the tracker (a Message that records a
+    // new class changes the dictionary), so the records are taken first,
+    // in the walk's order, and reported from that list.
+    unsigned long n = pdctAllocatedObjects->Length();
+    std::unique_ptr<void*[]> ppvRecords(pdctAllocatedObjects->BuildVector());
+    for (unsigned long i = 0; i < n && ppvRecords[i]; ++i) ReportRecord(ppvRecords[i], &writer);
+  }
   char szLine[kLineSize];
   int nWritten = std::snprintf(szLine, sizeof szLine, "Total Number of Objects: %ld, Cumulative Size: %ld\r\n",
                                nTotalObjects, nTotalSize);

@@ -64,10 +64,12 @@ class TARNCOLL_API Trackable {
   // The average is nSize / nInstances taken as unsigned values (0 without
   // instances).  Each line is cut to at most 255 characters.  Before any
   // allocation only the totals line is written.  A null pszOut receives
-  // nothing.  Returns 1.
+  // nothing.  The sink may call back into the tracker: the class lines are
+  // those of the records present when the report began, the totals those
+  // at its end.  Returns 1.
   // Requires: pszOut holds 256 * (classes + 1) bytes, where classes is
-  // pdctAllocatedObjects->Length() (0 while it is null); the text written
-  // (lines and terminating zero) never exceeds that.
+  // pdctAllocatedObjects->Length() when the report begins (0 while it is
+  // null); the text written (lines and terminating zero) never exceeds that.
   static short Report(char* pszOut);
 
   Trackable& operator=(const Trackable&) { return *this; }  // no instance data

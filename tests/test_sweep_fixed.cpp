@@ -13,6 +13,7 @@
 #include <cpcoll/cpstack.h>
 
 #include "support/alloc_sweep.h"
+#include "support/flat_throw_cases.h"
 #include "support/array_inspector.h"
 #include "support/stack_inspector.h"
 #include "support/vector_inspector.h"
@@ -190,4 +191,17 @@ TEST(SweepFixed, VectorBlocks) {
   n += Sweep<CPVector>({"CreateInstance", vector, [](CPVector& v) { delete v.CreateInstance(); }, {}, true, true},
                        probe);
   EXPECT_EQ(n, 1 + 1 + 2 + 2);
+}
+
+// ---- callbacks that throw ---------------------------------------------------------------------
+
+// Kill functions, conditions, actions and comparisons that throw from
+// each of their calls: the items handed to kill are gone (a later
+// DestroyAll does not kill them twice), the others stay in their order.
+TEST(SweepFixed, CallbacksThatThrowLeaveArrayAndStackSound) {
+  long n = throw_sweep::SweepFlat<CPArray>([] { return ArrayOf(8, 5); },
+                                           [](CPArray& a) { return CPArrayInspector::Check(a); });
+  n += throw_sweep::SweepFlat<CPStack>([] { return StackOf(5); },
+                                       [](CPStack& s) { return CPStackInspector::Check(s); });
+  EXPECT_GE(n, (5 + 1 + 5 + 5 + 5 + 5 + 5 + 5) + (5 + 1 + 5 + 5 + 5));
 }

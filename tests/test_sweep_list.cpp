@@ -14,9 +14,11 @@
 #include <cpcoll/crlist.h>
 
 #include "support/alloc_sweep.h"
+#include "support/flat_throw_cases.h"
 #include "support/counted.h"
 #include "support/crlist_inspector.h"
 #include "support/list_inspector.h"
+#include "support/report_capture.h"
 
 using alloc_sweep::Asrt;
 using alloc_sweep::Case;
@@ -339,4 +341,131 @@ TEST(SweepList, RefListTakesNoReferenceWhenItFails) {
                               {Nil(kCrList, "plstThe")}},
                              kRefList);
   EXPECT_GE(n, 1 + 5 + 1);
+}
+
+// ---- callbacks that throw ---------------------------------------------------------------------
+
+namespace {
+::testing::AssertionResult InspectList(CPList& l) { return CPListInspector::Check(l); }
+::testing::AssertionResult InspectTable(CPHashTable& h) { return CPListInspector::Check(h); }
+int TickKeepNone(void* pv, void* u) { return throw_sweep::TickNever(pv, u); }
+
+// An object whose AddRef and Release are caller code that may throw.
+class Ticking : public Counted {
+ public:
+  explicit Ticking(int id) : Counted(id) {}
+  long AddRef() override { return throw_sweep::Tick(), Counted::AddRef(); }
+  long Release() override { return throw_sweep::Tick(), Counted::Release(); }
+};
+
+struct TickingRefList {
+  std::vector<Ticking*> objects;
+  std::unique_ptr<CrList> list{new CrList};
+  TickingRefList() {
+    for (int i = 0; i < 5; ++i) {
+      objects.push_back(new Ticking(i));
+      objects.back()->AddRef();  // the fixture's own reference
+      if (i < 4) list->Add(objects.back());
+    }
+  }
+  ~TickingRefList() {
+    list.reset();
+    // A Release that threw kept its reference: give back whatever is left.
+    for (Ticking* p : objects)
+      while (p->Release() != 0) {
+      }
+  }
+  long Held(int i) const {
+    long n = 0;
+    for (void* pv : CPListInspector::Forward(*CrListInspector::Wrapped(*list))) n += pv == objects[i];
+    return n;
+  }
+};
+}  // namespace
+
+// Kill functions, conditions, actions and comparisons that throw from
+// their first, middle or last call: the exception arrives unchanged, the
+// items handed to kill are gone and the others stay, cursors stay valid or
+// fail fast.  The derived walk of a hash table is swept beside the list's.
+TEST(SweepList, CallbacksThatThrowLeaveTheListSound) {
+  long n = throw_sweep::SweepFlat<CPList>([] { return ListOf(5); }, &InspectList);
+  n += throw_sweep::SweepFlat<CPHashTable>(
+      [] {
+        std::unique_ptr<CPHashTable> p(new CPHashTable);
+        for (int i = 0; i < 5; ++i) p->Add(Item(i));
+        return p;
+      },
+      &InspectTable);
+  using F = throw_sweep::FlatFixture<CPList>;
+  auto make = [] {
+    std::unique_ptr<F> f(new F);
+    f->pc = ListOf(5);
+    f->vpvBefore = throw_sweep::CursorWalk(*f->pc);
+    f->pits.reset(f->pc->CreateIterationState());
+    f->pits->gotoTop();
+    return f;
+  };
+  throw_sweep::Check<F> check = throw_sweep::FlatCheck<CPList>(&InspectList);
+  // The nth condition call threw: the n-1 items before it were removed.
+  n += throw_sweep::Sweep<F>({"DetachAllThat", make, [](F& f) { f.pc->DetachAllThat(&TickKeepNone, nullptr); },
+                              [](F& f, long k) {
+                                return throw_sweep::WalkIs(
+                                    *f.pc, std::vector<void*>(f.vpvBefore.begin() + (k - 1), f.vpvBefore.end()));
+                              }},
+                             check);
+  n += throw_sweep::Sweep<F>({"NextThat", make,
+                              [](F& f) {
+                                f.pc->FirstThat(&Even, nullptr);
+                                f.pc->NextThat(&TickKeepNone, nullptr);
+                              }},
+                             check);
+  n += throw_sweep::Sweep<F>(
+      {"FirstInternalContainerThat", make, [](F& f) { f.pc->FirstInternalContainerThat(&TickKeepNone, nullptr); }},
+      check);
+  EXPECT_GE(n, 2 * (5 + 1 + 5 + 5 + 5 + 5 + 5 + 5) + 5 + 4 + 5);
+}
+
+// A Release that throws during RemoveAll: the objects released before it
+// and the one whose Release threw have left the list, the others are held
+// with their reference.  An AddRef that throws: the object is not held.
+TEST(SweepList, RefListWithThrowingReferences) {
+  using F = TickingRefList;
+  auto make = [] { return std::unique_ptr<F>(new F); };
+  throw_sweep::Check<F> check = [](F& f) {
+    ::testing::AssertionResult r = CrListInspector::Check(*f.list);
+    return r ? std::string() : std::string(r.message());
+  };
+  long n = throw_sweep::Sweep<F>({"CrList::RemoveAll", make, [](F& f) { f.list->RemoveAll(); },
+                                  [](F& f, long k) {
+                                    for (int i = 0; i < 4; ++i) {
+                                      long nWant = i < k ? 0 : 1;
+                                      if (f.Held(i) != nWant)
+                                        return ::testing::AssertionFailure() << "object " << i << " held " << f.Held(i);
+                                      if (i >= k && f.objects[i]->_get_nRefCount() != 2)
+                                        return ::testing::AssertionFailure() << "object " << i << " lost a reference";
+                                    }
+                                    return ::testing::AssertionSuccess();
+                                  }},
+                                 check);
+  n += throw_sweep::Sweep<F>({"CrList::Add", make, [](F& f) { f.list->Add(f.objects[4]); },
+                              [](F& f, long) {
+                                if (f.Held(4) == 0 && f.objects[4]->_get_nRefCount() == 1 && f.list->Length() == 4)
+                                  return ::testing::AssertionSuccess();
+                                return ::testing::AssertionFailure() << "the object stayed without its reference";
+                              }},
+                             check);
+  n += throw_sweep::Sweep<F>({"CrList::ForEach", make, [](F& f) { f.list->ForEach(&throw_sweep::TickAction, nullptr); }},
+                             check);
+  EXPECT_EQ(n, 4 + 1 + 4);
+}
+
+// A full reference count is reported before the object is stored.
+TEST(SweepList, RefListReportsAFullCountBeforeStoring) {
+  Counted* pobj = new Counted(1);
+  for (long i = 0; i < 0xFFFF; ++i) pobj->AddRef();
+  CrList lst;
+  EXPECT_REPORT(lst.Add(pobj), Exceptions::eAssert, kCrList, "nRefCount < 0xFFFF");
+  EXPECT_EQ(lst.Length(), 0u);
+  EXPECT_EQ(pobj->_get_nRefCount(), 0xFFFF);
+  for (long i = 0; i < 0xFFFF; ++i) pobj->Release();  // the last one deletes it
 }

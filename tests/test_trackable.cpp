@@ -169,3 +169,26 @@ TEST_F(TrackableTest, FailedAllocationRecordsNothingAndKeepsTrackingOn) {
 }
 
 }  // namespace
+
+// A sink that records a new class for every Message it receives: the
+// report still writes every class line present at its start, then the
+// totals (which count the sink's allocations), and returns 1.
+TEST_F(TrackableTest, ASinkThatTracksObjectsDoesNotDerailTheReport) {
+  for (const char* psz : {"Alpha", "Beta", "Gamma"}) Trackable::AllocateObject(psz, 4);
+  static int s_nMessages;
+  s_nMessages = 0;
+  ExceptionsSink pfnPrevious = Exceptions::SetSink([](int kind, const char*, long, const char*) {
+    if (kind != Exceptions::eMessage) return;
+    std::string sName = "Sink" + std::to_string(++s_nMessages);
+    Trackable::AllocateObject(sName.c_str(), 1);
+  });
+  char szOut[4096];
+  short nResult = Trackable::Report(szOut);
+  Exceptions::SetSink(pfnPrevious);
+  EXPECT_EQ(nResult, 1);
+  EXPECT_EQ(s_nMessages, 3);
+  std::string sOut = szOut;
+  for (const char* psz : {"Alpha", "Beta", "Gamma"})
+    EXPECT_NE(sOut.find(std::string("Class: ") + psz + ".  Instances 1.  Size: 4."), std::string::npos) << psz;
+  EXPECT_NE(sOut.find("Total Number of Objects: 6, Cumulative Size: 15\r\n"), std::string::npos) << sOut;
+}

@@ -37,4 +37,28 @@ void DeleteSlotBlock(void** block) noexcept { delete[] block; }
 
 void SetSlotBlockFailure(long nth) { g_nFailCountdown.store(nth > 0 ? nth : 0); }
 
+unsigned long DropFront(void** block, unsigned long ulCount, unsigned long k) noexcept {
+  if (k >= ulCount) return 0;
+  std::memmove(block, block + k, (ulCount - k) * sizeof(void*));
+  return ulCount - k;
+}
+
+unsigned long DropItems(void** block, unsigned long ulCount, const std::vector<void*>& vpvItems) noexcept {
+  for (void* pv : vpvItems) {
+    for (unsigned long i = 0; i < ulCount; ++i) {
+      if (block[i] != pv) continue;
+      std::memmove(block + i, block + i + 1, (ulCount - i - 1) * sizeof(void*));
+      --ulCount;
+      break;
+    }
+  }
+  return ulCount;
+}
+
+void KillLedger::Hand(void* pvItem, void* pvLedger) {
+  KillLedger* pledger = static_cast<KillLedger*>(pvLedger);
+  pledger->vpvHanded.push_back(pvItem);
+  pledger->pfnKill(pvItem, nullptr);
+}
+
 }  // namespace cpcoll_detail

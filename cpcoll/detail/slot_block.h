@@ -4,6 +4,8 @@
 #ifndef TARNCOLL_CPCOLL_DETAIL_SLOT_BLOCK_H
 #define TARNCOLL_CPCOLL_DETAIL_SLOT_BLOCK_H
 
+#include <vector>
+
 namespace cpcoll_detail {
 
 // A new block of n uninitialised slots (n may be 0).  Throws std::bad_alloc
@@ -21,6 +23,26 @@ void** CopySlotBlock(void* const* from, unsigned long ulCount, unsigned long n);
 
 // Frees a block from NewSlotBlock (null is ignored); never the items.
 void DeleteSlotBlock(void** block) noexcept;
+
+// Removes the first k slots of block[0 .. ulCount), moving the rest down;
+// returns the new count.
+unsigned long DropFront(void** block, unsigned long ulCount, unsigned long k) noexcept;
+
+// Removes from block[0 .. ulCount) the first slot holding each of the
+// given items (one slot per entry), keeping the order of the rest;
+// returns the new count.
+unsigned long DropItems(void** block, unsigned long ulCount, const std::vector<void*>& vpvItems) noexcept;
+
+// The kill walk of a derived array or stack, whose ForEach may be its own:
+// Hand is passed to ForEach with the ledger as its user pointer, records
+// each item and then calls kill(item, null), so that when kill throws the
+// container drops exactly the items handed so far.
+struct KillLedger {
+  explicit KillLedger(void (*pfn)(void*, void*)) : pfnKill(pfn) {}
+  static void Hand(void* pvItem, void* pvLedger);
+  void (*pfnKill)(void*, void*);
+  std::vector<void*> vpvHanded;
+};
 
 // Test hook: the nth NewSlotBlock from now (1 = the next) yields null once,
 // as a null-returning allocator would; 0 switches it off.
