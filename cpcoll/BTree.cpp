@@ -530,7 +530,7 @@ void CPTree::ForEachLeaf(CPActionFunc pfnAction, void* pvUser) {
 void* CPTree::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
   CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   plfCursor = plfHead;
-  return NextThat(pfnCond, pvUser);
+  return CPTree::NextThat(pfnCond, pvUser);  // the walk itself, not a derived NextThat
 }
 
 void* CPTree::NextThat(CPConditionFunc pfnCond, void* pvUser) {
@@ -589,7 +589,19 @@ void CPTree::FreeAllLeaves(CPKillFunc pfnKill) {
     while (plfHead != nullptr) {
       Leaf* plf = plfHead;
       plfHead = plf->plfNext;
-      if (pfnKill != nullptr) pfnKill(plf->pvData, nullptr);
+      if (pfnKill != nullptr) {
+        try {
+          pfnKill(plf->pvData, nullptr);
+        } catch (...) {
+          // The node handed to kill goes; the nodes after it stay, in their
+          // list order, under a tree rebuilt over them.
+          DropKeyUse(plf->pvKey);
+          delete plf;
+          if (plfHead != nullptr) plfHead->plfPrev = nullptr;
+          RelinkTreeFromList();
+          throw;
+        }
+      }
       DropKeyUse(plf->pvKey);
       delete plf;
     }
@@ -598,6 +610,36 @@ void CPTree::FreeAllLeaves(CPKillFunc pfnKill) {
   plfHead = nullptr;
   plfTail = nullptr;
   plfCursor = nullptr;
+}
+
+void CPTree::RelinkTreeFromList() {
+  plfRoot = nullptr;
+  plfCursor = nullptr;
+  if (plfHead == nullptr) plfTail = nullptr;
+  unsigned long n = 0;
+  for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) {
+    ++n;
+    plf->plfLeft = nullptr;
+    plf->plfRight = nullptr;
+    plf->plfParent = nullptr;
+    plf->nBalance = 0;
+    if (plfRoot == nullptr) {
+      plfRoot = plf;
+      continue;
+    }
+    bool bFound = false;  // the keys are distinct: never found
+    int nSide = 0;
+    Leaf* plfParent = etdsState == etreeString ? FindSlot(plfRoot, plf->pvKey, TextOrder(), &bFound, &nSide)
+                                               : FindSlot(plfRoot, plf->pvKey, NumberOrder(), &bFound, &nSide);
+    plf->plfParent = plfParent;
+    if (nSide > 0)
+      plfParent->plfRight = plf;
+    else
+      plfParent->plfLeft = plf;
+    plfParent->nBalance = short(plfParent->nBalance + nSide);
+    avl::RebalanceAfterInsert(&plfRoot, plfParent);
+  }
+  nLength = n;
 }
 
 char CPTree::DetachAll() {
@@ -798,7 +840,7 @@ CPCollection* CPTree::AllThatInternalContainer(CPConditionFunc pfnCond, void* pv
 
 void* CPTree::FirstThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
   plfCursor = plfHead;
-  return NextThatInternalContainer(pfnCond, pvUser);
+  return CPTree::NextThatInternalContainer(pfnCond, pvUser);
 }
 
 void* CPTree::NextThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {

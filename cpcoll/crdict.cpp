@@ -6,6 +6,12 @@
 namespace {
 const char kSource[] = "cpcoll\\crdict";
 
+// The reference an add takes is checked before anything is stored, so a
+// full count is reported with the collection unchanged.
+void CheckReferenceRoom(const Createable* pcr) {
+  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+}
+
 // Takes one more reference on an object (a Createable* as void*).
 void AddRefObject(void* pvObject, void*) { static_cast<Createable*>(pvObject)->AddRef(); }
 }  // namespace
@@ -69,6 +75,7 @@ Createable* CrDictionary::Retrieve() { return static_cast<Createable*>(pdctThe->
 short CrDictionary::AddKeyNum(long nKey, Createable* pcrEntry) {
   if (ExistsKeyNum(nKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyNum(static_cast<unsigned long>(nKey), pcrEntry);
   if (pdctThe->Length() == nBefore) return 0;
@@ -80,6 +87,7 @@ short CrDictionary::AddKeyString(const char* pszKey, Createable* pcrEntry, unsig
   CP_ASSERT(pszKey != nullptr, kSource, "pszKey");
   if (ExistsKeyString(pszKey, pnCRC)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyString(pszKey, pcrEntry, nullptr);
   if (pdctThe->Length() == nBefore) return 0;
@@ -91,6 +99,7 @@ short CrDictionary::AddKeyString(CPString* pstrKey, Createable* pcrEntry) {
   CP_ASSERT(pstrKey != nullptr, kSource, "pstrKey");
   if (ExistsKeyString(pstrKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyString(pstrKey, pcrEntry);
   if (pdctThe->Length() == nBefore) return 0;

@@ -7,6 +7,12 @@ namespace {
 
 const char kSource[] = "cpcoll\\crtree";
 
+// The reference an add takes is checked before anything is stored, so a
+// full count is reported with the collection unchanged.
+void CheckReferenceRoom(const Createable* pcr) {
+  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+}
+
 inline Createable* AsObject(void* pv) { return static_cast<Createable*>(pv); }
 inline void* AsItem(Createable* pcr) { return static_cast<void*>(pcr); }
 
@@ -74,6 +80,7 @@ Createable* CrTree::Retrieve() { return AsObject(ptreeThe->Retrieve()); }
 short CrTree::AddKeyNum(long nKey, Createable* pcrEntry) {
   if (ExistsKeyNum(nKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyNum(static_cast<unsigned long>(nKey), AsItem(pcrEntry));
   // The key -1 (all ones) keys the object by itself: a second add of the
@@ -86,6 +93,7 @@ short CrTree::AddKeyNum(long nKey, Createable* pcrEntry) {
 short CrTree::AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) {
   if (ExistsKeyString(pszKey, pnCRC)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyString(pszKey, AsItem(pcrEntry), nullptr);
   if (ptreeThe->Length() == nBefore) return 0;  // a null text stores nothing
@@ -96,6 +104,7 @@ short CrTree::AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned lo
 short CrTree::AddKeyString(CPString* pstrKey, Createable* pcrEntry) {
   if (ExistsKeyString(pstrKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyString(pstrKey, AsItem(pcrEntry));
   if (ptreeThe->Length() == nBefore) return 0;  // a null string stores nothing

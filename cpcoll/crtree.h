@@ -50,7 +50,9 @@ class TARNCOLL_API CrTree : public CrKeyedCollection {
   Createable* Retrieve() override;
 
   // Requires: a non-null object (Assert "pcrEntry") unless the key is
-  // present.  Effect: stores and AddRefs it when the key is absent.
+  // present, whose reference count has room for one more (Assert
+  // "nRefCount < 0xFFFF", before anything is stored).  Effect: stores and
+  // AddRefs it when the key is absent.
   // Result: 1 when stored, 0 when the key was present (nothing changes).
   short AddKeyNum(long nKey, Createable* pcrEntry) override;
   short AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) override;
