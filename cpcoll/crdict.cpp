@@ -12,8 +12,20 @@ void CheckReferenceRoom(const Createable* pcr) {
   CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
 }
 
-// Takes one more reference on an object (a Createable* as void*).
-void AddRefObject(void* pvObject, void*) { static_cast<Createable*>(pvObject)->AddRef(); }
+// Takes one more reference on an object (a Createable* as void*) and
+// counts it in *pvTaken.
+void AddRefObject(void* pvObject, void* pvTaken) {
+  static_cast<Createable*>(pvObject)->AddRef();
+  ++*static_cast<unsigned long*>(pvTaken);
+}
+
+// Releases the first *pvTaken objects of a walk again.
+void ReleaseTaken(void* pvObject, void* pvTaken) {
+  unsigned long* pn = static_cast<unsigned long*>(pvTaken);
+  if (*pn == 0) return;
+  --*pn;
+  static_cast<Createable*>(pvObject)->Release();
+}
 }  // namespace
 
 CrDictionary::CrDictionary() : pdctThe(new CPDictionary(256)) {
@@ -43,7 +55,16 @@ CPDictionary* CrDictionary::CopyOf(const CPDictionary* pdctFrom) {
   CPDictionary* pdctNew = new CPDictionary(*pdctFrom);
   CP_FAIL_IF_NIL(pdctNew, kSource, "pdctThe");
   pdctNew->AddRef();
-  pdctNew->ForEach(&AddRefObject, nullptr);
+  unsigned long nTaken = 0;
+  try {
+    pdctNew->ForEach(&AddRefObject, &nTaken);
+  } catch (...) {
+    // An AddRef that reports or throws: the copy goes with the references
+    // it took.
+    pdctNew->ForEach(&ReleaseTaken, &nTaken);
+    pdctNew->Release();
+    throw;
+  }
   return pdctNew;
 }
 

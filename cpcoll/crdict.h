@@ -111,7 +111,8 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
   friend struct tarncoll_detail::DictionaryEntryAccess;
 
   // A new referenced copy of pdctFrom (same keys, slots and order; key
-  // strings shared), one more reference taken on every object.
+  // strings shared), one more reference taken on every object; when an
+  // AddRef reports or throws, no copy and no reference is left behind.
   static CPDictionary* CopyOf(const CPDictionary* pdctFrom);
   // Releases every object of pdct once, then pdct itself.
   static void ReleaseAll(CPDictionary* pdct);

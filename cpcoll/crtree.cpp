@@ -30,17 +30,10 @@ CrTree::CrTree() : ptreeThe(new CPTree) {
   ptreeThe->AddRef();
 }
 
-CrTree::CrTree(const CrTree& other) : CrKeyedCollection(other), ptreeThe(new CPTree(*other.ptreeThe)) {
-  CP_FAIL_IF_NIL(ptreeThe, kSource, "ptreeThe");
-  ptreeThe->AddRef();
-  AddRefAll(ptreeThe);
-}
+CrTree::CrTree(const CrTree& other) : CrKeyedCollection(other), ptreeThe(CopyOf(other.ptreeThe)) {}
 
 CrTree& CrTree::operator=(const CrTree& other) {
-  CPTree* ptreeNew = new CPTree(*other.ptreeThe);
-  CP_FAIL_IF_NIL(ptreeNew, kSource, "ptreeThe");
-  ptreeNew->AddRef();
-  AddRefAll(ptreeNew);
+  CPTree* ptreeNew = CopyOf(other.ptreeThe);
   ReleaseAll(ptreeThe);
   ptreeThe = ptreeNew;
   return *this;
@@ -48,8 +41,28 @@ CrTree& CrTree::operator=(const CrTree& other) {
 
 CrTree::~CrTree() { ReleaseAll(ptreeThe); }
 
+CPTree* CrTree::CopyOf(const CPTree* ptreeFrom) {
+  CPTree* ptreeNew = new CPTree(*ptreeFrom);
+  CP_FAIL_IF_NIL(ptreeNew, kSource, "ptreeThe");
+  ptreeNew->AddRef();
+  try {
+    AddRefAll(ptreeNew);
+  } catch (...) {
+    ptreeNew->Release();  // frees the copy's nodes; the items are untouched
+    throw;
+  }
+  return ptreeNew;
+}
+
 void CrTree::AddRefAll(CPTree* ptree) {
-  for (Leaf* plf = ptree->_get_plfHead(); plf != nullptr; plf = plf->plfNext) AsObject(plf->pvData)->AddRef();
+  Leaf* plf = ptree->_get_plfHead();
+  try {
+    for (; plf != nullptr; plf = plf->plfNext) AsObject(plf->pvData)->AddRef();
+  } catch (...) {
+    for (Leaf* plfTaken = ptree->_get_plfHead(); plfTaken != plf; plfTaken = plfTaken->plfNext)
+      AsObject(plfTaken->pvData)->Release();
+    throw;
+  }
 }
 
 void CrTree::ReleaseAll(CPTree* ptree) {

@@ -95,7 +95,12 @@ class TARNCOLL_API CrTree : public CrKeyedCollection {
  private:
   friend struct CrTreeInspector;
 
-  // Adds one reference to every object of ptree.
+  // A new referenced copy of ptreeFrom, one more reference taken on every
+  // object; a report or an AddRef that throws leaves no copy and no
+  // reference behind.
+  static CPTree* CopyOf(const CPTree* ptreeFrom);
+  // Adds one reference to every object of ptree; when an AddRef throws,
+  // the references taken so far are released again.
   static void AddRefAll(CPTree* ptree);
   // Releases every object of ptree once, then ptree itself.
   static void ReleaseAll(CPTree* ptree);

@@ -290,17 +290,25 @@ TEST(ThrowSweepTree, WalksThatThrowChangeNothing) {
 
 // ---- the reference collections ---------------------------------------------------------------
 
-// An object whose Release is caller code that may throw (before the count
-// changes).
+// An object whose AddRef and Release are caller code that may throw
+// (before the count changes).
 class Fragile : public Counted {
  public:
   explicit Fragile(int id) : Counted(id) {}
+  long AddRef() override {
+    if (!bReleaseThrows) Tick();
+    return Counted::AddRef();
+  }
   long Release() override {
     g_handed.push_back(this);
-    Tick();
+    if (bReleaseThrows) Tick();
     return Counted::Release();
   }
+  // Which of the two may throw (a copy's destruction releases everything).
+  static bool bReleaseThrows;
 };
+
+bool Fragile::bReleaseThrows = true;
 
 template <class R>
 struct Refs {
@@ -359,6 +367,45 @@ TEST(ThrowSweepReference, ReleasesThatThrowLeaveNoFreedEntryReachable) {
   n += Sweep(RefsCase<CrTree>("CrTree RemoveAll", [](CrTree& r) { r.RemoveAll(); }), treeCheck);
   n += Sweep(RefsCase<CrTree>("CrTree RemoveKeyNum", [](CrTree& r) { r.RemoveKeyNum(3); }), treeCheck);
   EXPECT_EQ(n, 2 * 6 + 2);
+}
+
+// A copy whose AddRef throws leaves no copy and no extra reference.
+template <class R>
+::testing::AssertionResult Untouched(Refs<R>& f, long) {
+  for (int i = 0; i < 6; ++i)
+    if (f.r->FindKeyNum(i) != f.objects[i].get() || f.objects[i]->_get_nRefCount() != 2)
+      return ::testing::AssertionFailure() << "object " << i << " has " << f.objects[i]->_get_nRefCount()
+                                           << " references";
+  return ::testing::AssertionSuccess();
+}
+
+TEST(ThrowSweepReference, CopiesWhoseAddRefThrowsTakeNoReference) {
+  throw_sweep::Check<Refs<CrDictionary>> dictCheck = [](Refs<CrDictionary>& f) {
+    return CPDictionaryInspector::Check(*CrDictionaryInspector::Wrapped(*f.r));
+  };
+  throw_sweep::Check<Refs<CrTree>> treeCheck = [](Refs<CrTree>& f) { return CrTreeInspector::Check(*f.r); };
+  Fragile::bReleaseThrows = false;
+  long n = 0;
+  Case<Refs<CrDictionary>> d = RefsCase<CrDictionary>("CrDictionary copy", [](CrDictionary& r) { CrDictionary c(r); });
+  d.verify = &Untouched<CrDictionary>;
+  n += Sweep(d, dictCheck);
+  d = RefsCase<CrDictionary>("CrDictionary assignment", [](CrDictionary& r) {
+    CrDictionary c;
+    c = r;
+  });
+  d.verify = &Untouched<CrDictionary>;
+  n += Sweep(d, dictCheck);
+  Case<Refs<CrTree>> t = RefsCase<CrTree>("CrTree copy", [](CrTree& r) { CrTree c(r); });
+  t.verify = &Untouched<CrTree>;
+  n += Sweep(t, treeCheck);
+  t = RefsCase<CrTree>("CrTree assignment", [](CrTree& r) {
+    CrTree c;
+    c = r;
+  });
+  t.verify = &Untouched<CrTree>;
+  n += Sweep(t, treeCheck);
+  Fragile::bReleaseThrows = true;
+  EXPECT_EQ(n, 4 * 6);
 }
 
 // An object whose count is full: the adds report before storing it.
