@@ -102,6 +102,17 @@ inline Leaf* FindSlot(Leaf* plf, const void* pvKey, Order order, bool* pbFound, 
   }
 }
 
+// Links a detached node as the nSide child (+1 right, -1 left) of
+// plfParent and counts it in the parent's balance.
+inline void AttachBelow(Leaf* plf, Leaf* plfParent, int nSide) {
+  plf->plfParent = plfParent;
+  if (nSide > 0)
+    plfParent->plfRight = plf;
+  else
+    plfParent->plfLeft = plf;
+  plfParent->nBalance = short(plfParent->nBalance + nSide);
+}
+
 inline void* AllOnes() { return reinterpret_cast<void*>(~std::uintptr_t(0)); }
 
 inline void* AsNode(Leaf* plf) { return static_cast<void*>(static_cast<CPInternalContainer*>(plf)); }
@@ -311,12 +322,7 @@ Leaf* CPTree::InsertLeaf(void* pvData, void* pvKey) {
 
   Leaf* plfNew = new Leaf(pvKey, pvData);
   CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
-  plfNew->plfParent = plfParent;
-  if (nSide > 0)
-    plfParent->plfRight = plfNew;
-  else
-    plfParent->plfLeft = plfNew;
-  plfParent->nBalance = short(plfParent->nBalance + nSide);
+  AttachBelow(plfNew, plfParent, nSide);
   ListInsert(plfNew, plfParent);
   CountIn();
   avl::RebalanceAfterInsert(&plfRoot, plfParent);
@@ -631,12 +637,7 @@ void CPTree::RelinkTreeFromList() {
     int nSide = 0;
     Leaf* plfParent = etdsState == etreeString ? FindSlot(plfRoot, plf->pvKey, TextOrder(), &bFound, &nSide)
                                                : FindSlot(plfRoot, plf->pvKey, NumberOrder(), &bFound, &nSide);
-    plf->plfParent = plfParent;
-    if (nSide > 0)
-      plfParent->plfRight = plf;
-    else
-      plfParent->plfLeft = plf;
-    plfParent->nBalance = short(plfParent->nBalance + nSide);
+    AttachBelow(plf, plfParent, nSide);
     avl::RebalanceAfterInsert(&plfRoot, plfParent);
   }
   nLength = n;

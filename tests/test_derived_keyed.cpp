@@ -238,6 +238,18 @@ TEST(DerivedDictionary, WalksAndPositionalReadsGoThroughTheirVirtualSteps) {
   EXPECT_EQ(pvSecond, CPDictionaryInspector::Entries(d)[1]->GetValue());
   EXPECT_EQ(d.ExistsValue(Item(3)), 1);
   EXPECT_EQ(d.log.Take(), Calls{"FirstThat"});
+
+  struct Count : IteratorAction {
+    int n = 0;
+    short Perform() override { return static_cast<short>(++n); }
+  } act;
+  d.ForEach(&act);  // the built-in cursor's walk: top, then read and step
+  Calls c = d.log.Take();
+  EXPECT_EQ(act.n, 4);
+  ASSERT_FALSE(c.empty());
+  EXPECT_EQ(c.front(), "GotoTop");
+  EXPECT_EQ(std::count(c.begin(), c.end(), "RetrieveInternalContainer"), 5);
+  EXPECT_EQ(std::count(c.begin(), c.end(), "Next"), 4);
 }
 
 // ---- the tree and the queue ----------------------------------------------------------

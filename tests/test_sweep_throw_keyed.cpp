@@ -379,31 +379,26 @@ template <class R>
   return ::testing::AssertionSuccess();
 }
 
+// Copy construction and assignment of R, each AddRef throwing in turn.
+template <class R>
+long SweepCopies(const std::string& strName, const throw_sweep::Check<Refs<R>>& check) {
+  Case<Refs<R>> c = RefsCase<R>((strName + " copy").c_str(), [](R& r) { R copy(r); });
+  c.verify = &Untouched<R>;
+  long n = Sweep(c, check);
+  c = RefsCase<R>((strName + " assignment").c_str(), [](R& r) {
+    R target;
+    target = r;
+  });
+  c.verify = &Untouched<R>;
+  return n + Sweep(c, check);
+}
+
 TEST(ThrowSweepReference, CopiesWhoseAddRefThrowsTakeNoReference) {
-  throw_sweep::Check<Refs<CrDictionary>> dictCheck = [](Refs<CrDictionary>& f) {
-    return CPDictionaryInspector::Check(*CrDictionaryInspector::Wrapped(*f.r));
-  };
-  throw_sweep::Check<Refs<CrTree>> treeCheck = [](Refs<CrTree>& f) { return CrTreeInspector::Check(*f.r); };
   Fragile::bReleaseThrows = false;
-  long n = 0;
-  Case<Refs<CrDictionary>> d = RefsCase<CrDictionary>("CrDictionary copy", [](CrDictionary& r) { CrDictionary c(r); });
-  d.verify = &Untouched<CrDictionary>;
-  n += Sweep(d, dictCheck);
-  d = RefsCase<CrDictionary>("CrDictionary assignment", [](CrDictionary& r) {
-    CrDictionary c;
-    c = r;
+  long n = SweepCopies<CrDictionary>("CrDictionary", [](Refs<CrDictionary>& f) {
+    return CPDictionaryInspector::Check(*CrDictionaryInspector::Wrapped(*f.r));
   });
-  d.verify = &Untouched<CrDictionary>;
-  n += Sweep(d, dictCheck);
-  Case<Refs<CrTree>> t = RefsCase<CrTree>("CrTree copy", [](CrTree& r) { CrTree c(r); });
-  t.verify = &Untouched<CrTree>;
-  n += Sweep(t, treeCheck);
-  t = RefsCase<CrTree>("CrTree assignment", [](CrTree& r) {
-    CrTree c;
-    c = r;
-  });
-  t.verify = &Untouched<CrTree>;
-  n += Sweep(t, treeCheck);
+  n += SweepCopies<CrTree>("CrTree", [](Refs<CrTree>& f) { return CrTreeInspector::Check(*f.r); });
   Fragile::bReleaseThrows = true;
   EXPECT_EQ(n, 4 * 6);
 }
