@@ -102,6 +102,17 @@ inline Leaf* FindSlot(Leaf* plf, const void* pvKey, Order order, bool* pbFound, 
   }
 }
 
+// Links a detached node as the nSide child (+1 right, -1 left) of
+// plfParent and counts it in the parent's balance.
+inline void AttachBelow(Leaf* plf, Leaf* plfParent, int nSide) {
+  plf->plfParent = plfParent;
+  if (nSide > 0)
+    plfParent->plfRight = plf;
+  else
+    plfParent->plfLeft = plf;
+  plfParent->nBalance = short(plfParent->nBalance + nSide);
+}
+
 inline void* AllOnes() { return reinterpret_cast<void*>(~std::uintptr_t(0)); }
 
 inline void* AsNode(Leaf* plf) { return static_cast<void*>(static_cast<CPInternalContainer*>(plf)); }
@@ -311,12 +322,7 @@ Leaf* CPTree::InsertLeaf(void* pvData, void* pvKey) {
 
   Leaf* plfNew = new Leaf(pvKey, pvData);
   CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
-  plfNew->plfParent = plfParent;
-  if (nSide > 0)
-    plfParent->plfRight = plfNew;
-  else
-    plfParent->plfLeft = plfNew;
-  plfParent->nBalance = short(plfParent->nBalance + nSide);
+  AttachBelow(plfNew, plfParent, nSide);
   ListInsert(plfNew, plfParent);
   CountIn();
   avl::RebalanceAfterInsert(&plfRoot, plfParent);
@@ -530,7 +536,7 @@ void CPTree::ForEachLeaf(CPActionFunc pfnAction, void* pvUser) {
 void* CPTree::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
   CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   plfCursor = plfHead;
-  return NextThat(pfnCond, pvUser);
+  return CPTree::NextThat(pfnCond, pvUser);  // the walk itself, not a derived NextThat
 }
 
 void* CPTree::NextThat(CPConditionFunc pfnCond, void* pvUser) {
@@ -589,7 +595,19 @@ void CPTree::FreeAllLeaves(CPKillFunc pfnKill) {
     while (plfHead != nullptr) {
       Leaf* plf = plfHead;
       plfHead = plf->plfNext;
-      if (pfnKill != nullptr) pfnKill(plf->pvData, nullptr);
+      if (pfnKill != nullptr) {
+        try {
+          pfnKill(plf->pvData, nullptr);
+        } catch (...) {
+          // The node handed to kill goes; the nodes after it stay, in their
+          // list order, under a tree rebuilt over them.
+          DropKeyUse(plf->pvKey);
+          delete plf;
+          if (plfHead != nullptr) plfHead->plfPrev = nullptr;
+          RelinkTreeFromList();
+          throw;
+        }
+      }
       DropKeyUse(plf->pvKey);
       delete plf;
     }
@@ -598,6 +616,31 @@ void CPTree::FreeAllLeaves(CPKillFunc pfnKill) {
   plfHead = nullptr;
   plfTail = nullptr;
   plfCursor = nullptr;
+}
+
+void CPTree::RelinkTreeFromList() {
+  plfRoot = nullptr;
+  plfCursor = nullptr;
+  if (plfHead == nullptr) plfTail = nullptr;
+  unsigned long n = 0;
+  for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) {
+    ++n;
+    plf->plfLeft = nullptr;
+    plf->plfRight = nullptr;
+    plf->plfParent = nullptr;
+    plf->nBalance = 0;
+    if (plfRoot == nullptr) {
+      plfRoot = plf;
+      continue;
+    }
+    bool bFound = false;  // the keys are distinct: never found
+    int nSide = 0;
+    Leaf* plfParent = etdsState == etreeString ? FindSlot(plfRoot, plf->pvKey, TextOrder(), &bFound, &nSide)
+                                               : FindSlot(plfRoot, plf->pvKey, NumberOrder(), &bFound, &nSide);
+    AttachBelow(plf, plfParent, nSide);
+    avl::RebalanceAfterInsert(&plfRoot, plfParent);
+  }
+  nLength = n;
 }
 
 char CPTree::DetachAll() {
@@ -798,7 +841,7 @@ CPCollection* CPTree::AllThatInternalContainer(CPConditionFunc pfnCond, void* pv
 
 void* CPTree::FirstThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
   plfCursor = plfHead;
-  return NextThatInternalContainer(pfnCond, pvUser);
+  return CPTree::NextThatInternalContainer(pfnCond, pvUser);
 }
 
 void* CPTree::NextThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {

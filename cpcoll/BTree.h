@@ -206,7 +206,9 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   // Empties the tree; frees the nodes when bDeleteLeaves; items untouched.
   char DetachAll() override;
   // As DetachAll, each item handed to pfnKill before its node is freed;
-  // with bDeleteLeaves 0 nothing is freed and pfnKill is not called.
+  // with bDeleteLeaves 0 nothing is freed and pfnKill is not called.  When
+  // pfnKill throws, the nodes it was given are gone and the others stay,
+  // found by their keys; the exception passes on.
   char DestroyAll(CPKillFunc pfnKill) override;
 
   // Built-in cursor (one per tree), along the list; O(1) each, inline.
@@ -366,7 +368,13 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   // The balanced tree of v[0..n-1] (sorted, tree links clear); each
   // balance from the real subtree heights.  *pCount counts recursive calls.
   TARNCOLL_TREE_LOCAL static Leaf* BuildTree(Leaf** v, long n, long* pCount);
+  // Frees every node (when bDeleteLeaves), each item handed to pfnKill
+  // first.  A kill that throws: its node is gone, the rest stay (RelinkTreeFromList).
   TARNCOLL_TREE_LOCAL void FreeAllLeaves(CPKillFunc pfnKill);
+  // Rebuilds the tree links, balances and count over the nodes of the list
+  // (plfHead on), which keeps its order; the built-in cursor goes off the
+  // tree.  O(n log n), allocates nothing.
+  TARNCOLL_TREE_LOCAL void RelinkTreeFromList();
   // Count a node's key as a use of a registered string (string trees
   // only), when the node joins / leaves this tree.
   void NoteKeyUse(void* pvKey) {

@@ -10,15 +10,22 @@ CPQueue::CPQueue(const CPQueue& other) : Createable(), CPTree(other, false), bIn
 
 CPQueue& CPQueue::operator=(const CPQueue& other) {
   if (this == &other) return *this;
-  DetachAll();
+  // The copy is complete before the old nodes go: a failed allocation
+  // leaves this queue exactly as it was.
+  CPQueue copy(other);
+  CPTree::DetachAll();  // one change, as emptying counts
   const short nXACTOwn = nXACT;
   CPKeyedCollection::operator=(other);
   nXACT = nXACTOwn;
-  nLength = 0;
   etdsState = other.etdsState;
   bDeleteLeaves = 1;
   bInsertAtTop = 0;
-  CopyLeavesFrom(other);
+  plfRoot = copy.plfRoot;
+  plfHead = copy.plfHead;
+  plfTail = copy.plfTail;
+  nLength = copy.nLength;
+  copy.plfRoot = copy.plfHead = copy.plfTail = nullptr;
+  copy.nLength = 0;
   return *this;
 }
 

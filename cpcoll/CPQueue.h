@@ -24,8 +24,8 @@ class TARNCOLL_API CPQueue : public CPTree {
   CPQueue();
   // Deep copy: new nodes, same items and keys in the same queue order.
   CPQueue(const CPQueue& other);
-  // Deep copy; the old content is dropped first (a failed allocation leaves
-  // this queue empty).
+  // Deep copy, all or nothing: the copy is built before the old nodes are
+  // freed, so a failed allocation leaves this queue as it was.
   CPQueue& operator=(const CPQueue& other);
   ~CPQueue() override;
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <typeinfo>
 
 #include <cpcoll/detail/dict_hash.h>
 #include <cpcoll/detail/report.h>
@@ -22,6 +23,24 @@ inline void* KeyAsPointer(long nKey) { return reinterpret_cast<void*>(static_cas
 inline bool LowBitsSet(int nResult) { return (nResult & 0xFFFF) != 0; }
 
 int SameItem(void* pvItem, void* pvUser) { return pvItem == pvUser ? 1 : 0; }
+
+// True when the dictionary is the library's own class, so that its virtual
+// operations are the ones below and the inline paths may skip the calls.
+inline bool IsPlain(const CPDictionary* pdct) { return typeid(*pdct) == typeid(CPDictionary); }
+
+// The three-argument action of ForEach as a step of ForEachInternalContainer.
+struct KeyActionStep {
+  CPKeyActionFunc pfnAction;
+  void* pvUser;
+};
+
+void CallKeyAction(void* pvEntry, void* pvUser) {
+  KeyActionStep* pstep = static_cast<KeyActionStep*>(pvUser);
+  CPDictionaryAssociation* pda = static_cast<CPDictionaryAssociation*>(pvEntry);
+  void* pvKey = pda->_get_bUseString() ? static_cast<void*>(pda->_get_pstrKey())
+                                       : reinterpret_cast<void*>(static_cast<std::intptr_t>(pda->GetKeyCardinal()));
+  pstep->pfnAction(pda->GetValue(), pstep->pvUser, pvKey);
+}
 
 // Filler of the parallel vector.
 struct VectorFill {
@@ -353,8 +372,11 @@ void CPDictionary::RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc p
     arplstSlots[nSlot] = nullptr;
     delete plst;
   }
-  if (pfnKill) pfnKill(pda->pvValue, nullptr);
+  // The entry goes before the item is handed to kill: a kill that throws
+  // leaves nothing behind.
+  void* pvItem = pda->pvValue;
   delete pda;
+  if (pfnKill) pfnKill(pvItem, nullptr);
 }
 
 void CPDictionary::RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill) {
@@ -373,16 +395,28 @@ void CPDictionary::RemoveNumber(unsigned long nKey, CPKillFunc pfnKill) {
 
 void CPDictionary::ClearAll(CPKillFunc pfnKill) {
   bRefreshVector = 1;
+  if (pfnKill) {
+    // Entry by entry, each out of its slot and the index before its item
+    // goes to kill: a kill that throws leaves the dictionary holding
+    // exactly the entries it has not been given.  One change in all.
+    const short nXACTBefore = nXACT;
+    try {
+      for (unsigned long s = 0; s < eNumberOfSlots; ++s)
+        while (arplstSlots[s]) RemoveEntry(s, arplstSlots[s]->_get_pbktHead(), pfnKill);
+    } catch (...) {
+      nXACT = static_cast<short>(nXACTBefore + 1);
+      throw;
+    }
+    nXACT = static_cast<short>(nXACTBefore + 1);
+    pdaFound = nullptr;
+    return;
+  }
   for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
     CPList* plst = arplstSlots[s];
     if (!plst) continue;
     arplstSlots[s] = nullptr;
     anUnindexed[s] = 0;
-    for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
-      CPDictionaryAssociation* pda = EntryOf(pbkt);
-      if (pfnKill) pfnKill(pda->pvValue, nullptr);
-      delete pda;
-    }
+    for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) delete EntryOf(pbkt);
     delete plst;
   }
   idxNum.Clear();
@@ -395,7 +429,15 @@ void CPDictionary::ClearAll(CPKillFunc pfnKill) {
 
 void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
   IndexPlace place;
-  if (LocateNumber(nKey, nullptr, &place)) return;
+  if (IsPlain(this)) {
+    if (LocateNumber(nKey, nullptr, &place)) return;
+  } else {
+    // A derived class's ExistsKeyNum decides; the place is looked up after
+    // it, which may have changed the dictionary.  A key it calls absent
+    // that is stored goes in as a second entry.
+    if (ExistsKeyNum(nKey)) return;
+    LocateNumber(nKey, nullptr, &place);
+  }
   bRefreshVector = 1;
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
   CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
@@ -408,6 +450,12 @@ void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
 // looked up is not the key stored: such an entry finds its index place
 // by a probe of its own.
 void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long* pnCRC) {
+  const bool bPlain = IsPlain(this);
+  if (!bPlain) {
+    // A derived class's ExistsKeyString decides, with the CRC computed.
+    unsigned long nTested = pszKey ? KeyCRC(pszKey, pnCRC) : (pnCRC ? *pnCRC : 0);
+    if (ExistsKeyString(pszKey, &nTested)) return;
+  }
   IndexPlace place = {IndexPlace::eProbe, 0, 0, 0};
   unsigned long nCRC = pnCRC ? *pnCRC : 0;
   pdaFound = nullptr;
@@ -416,7 +464,7 @@ void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long*
     unsigned long nSlot;
     CPDictionaryAssociation* pdaOld = LocateString(k, &nSlot, nullptr, &place);
     pdaFound = pdaOld;  // as a FindKeyString of the key leaves it
-    if (pdaOld && pdaOld->pvValue) return;
+    if (bPlain && pdaOld && pdaOld->pvValue) return;
     if (k.nLength == 0) place.eHow = IndexPlace::eProbe;
     if (place.eHow == IndexPlace::eAt) place.nTag = cpcoll_detail::TextTag(k.nHash, nSlot, k.NaturalSlot(nSlot));
     nCRC = k.CRC();
@@ -449,12 +497,17 @@ void CPDictionary::AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched) 
     return;
   }
   unsigned long nCRC = pstrKey->_get_nCRC();
+  const bool bPlain = IsPlain(this);
+  if (!bPlain) {
+    unsigned long nTested = nCRC;
+    if (ExistsKeyString(pstrKey->GetBuffer(), &nTested)) return;  // a derived class's test decides
+  }
   TextKey k = MakeTextKey(pstrKey->GetBuffer(), &nCRC);
   IndexPlace place;
   unsigned long nSlot;
   CPDictionaryAssociation* pdaOld = LocateString(k, &nSlot, nullptr, &place);
   pdaFound = pdaOld;
-  if (pdaOld && pdaOld->pvValue) return;
+  if (bPlain && pdaOld && pdaOld->pvValue) return;
   if (k.nLength == 0) place.eHow = IndexPlace::eProbe;
   if (place.eHow == IndexPlace::eAt) place.nTag = cpcoll_detail::TextTag(k.nHash, nSlot, k.NaturalSlot(nSlot));
   bRefreshVector = 1;
@@ -592,17 +645,36 @@ CPBucket* CPDictionary::FindItemByCursor(void* pvItem) {
   return nullptr;
 }
 
+// A derived class's keyed removals are called for the entry found; the
+// library's own class removes that very entry (the keyed forms take the
+// first entry of its key, which need not be it).
 char CPDictionary::Detach(void* pvItem) {
   CPBucket* pbkt = FindItemByCursor(pvItem);
   if (!pbkt) return 0;
-  RemoveEntry(static_cast<unsigned long>(nCurrentSlot), pbkt, nullptr);
+  if (IsPlain(this)) {
+    RemoveEntry(static_cast<unsigned long>(nCurrentSlot), pbkt, nullptr);
+  } else {
+    CPDictionaryAssociation* pda = EntryOf(pbkt);
+    if (pda->bUseString)
+      DetachKeyString(pda->pstrKey);
+    else
+      DetachKeyNum(static_cast<unsigned long>(pda->nKeyCardinal));
+  }
   return 1;
 }
 
 char CPDictionary::Destroy(void* pvItem, CPKillFunc pfnKill) {
   CPBucket* pbkt = FindItemByCursor(pvItem);
   if (!pbkt) return 0;
-  RemoveEntry(static_cast<unsigned long>(nCurrentSlot), pbkt, pfnKill);
+  if (IsPlain(this)) {
+    RemoveEntry(static_cast<unsigned long>(nCurrentSlot), pbkt, pfnKill);
+  } else {
+    CPDictionaryAssociation* pda = EntryOf(pbkt);
+    if (pda->bUseString)
+      DestroyKeyString(pda->pstrKey, pfnKill);
+    else
+      DestroyKeyNum(static_cast<unsigned long>(pda->nKeyCardinal), pfnKill);
+  }
   return 1;
 }
 
@@ -707,6 +779,11 @@ void CPDictionary::ForEach(CPActionFunc pfnAction, void* pvUser) {
 
 void CPDictionary::ForEach(CPKeyActionFunc pfnAction, void* pvUser) {
   if (!pfnAction) return;
+  if (!IsPlain(this)) {
+    KeyActionStep step = {pfnAction, pvUser};
+    ForEachInternalContainer(&CallKeyAction, &step);  // a derived class's walk
+    return;
+  }
   WalkUntil([&](CPDictionaryAssociation* pda) {
     pfnAction(pda->pvValue, pvUser, pda->bUseString ? static_cast<void*>(pda->pstrKey) : KeyAsPointer(pda->nKeyCardinal));
     return false;

@@ -37,6 +37,12 @@
 // unindexed entries; positional reads O(1) after one O(n) rebuild per
 // change; walks O(n + 256); by-item searches O(n).
 //
+// Derived classes: where an operation is defined through another virtual
+// operation (the adds through ExistsKeyNum / ExistsKeyString, Detach and
+// Destroy through the keyed removals, the three-argument ForEach through
+// ForEachInternalContainer), a derived class's override is called; the
+// library's own class takes the inline paths.
+//
 // Cursor: a key lookup never moves the built-in cursor; a removal moves it
 // only when it stood on the removed entry (to that entry's successor in
 // its slot; when the slot empties, Retrieve gives null and Next 0 until the
@@ -129,8 +135,9 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   char Detach(void* pvItem) override;
   // Destroys every entry and slot list; items untouched.  Returns 1.
   char DetachAll() override;
-  // As DetachAll, after kill(item, null) for each entry (no call when kill
-  // is null).  Returns 1.
+  // As DetachAll, handing each item to kill(item, null) once its entry is
+  // out (no call when kill is null).  When kill throws, the entries it was
+  // given are gone and the others stay, found by their keys.  Returns 1.
   char DestroyAll(CPKillFunc pfnKill) override;
   void GotoTop() override;     // first entry of the first non-empty slot
   void GotoBottom() override;  // last entry of the highest non-empty slot

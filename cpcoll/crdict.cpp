@@ -6,8 +6,26 @@
 namespace {
 const char kSource[] = "cpcoll\\crdict";
 
-// Takes one more reference on an object (a Createable* as void*).
-void AddRefObject(void* pvObject, void*) { static_cast<Createable*>(pvObject)->AddRef(); }
+// The reference an add takes is checked before anything is stored, so a
+// full count is reported with the collection unchanged.
+void CheckReferenceRoom(const Createable* pcr) {
+  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+}
+
+// Takes one more reference on an object (a Createable* as void*) and
+// counts it in *pvTaken.
+void AddRefObject(void* pvObject, void* pvTaken) {
+  static_cast<Createable*>(pvObject)->AddRef();
+  ++*static_cast<unsigned long*>(pvTaken);
+}
+
+// Releases the first *pvTaken objects of a walk again.
+void ReleaseTaken(void* pvObject, void* pvTaken) {
+  unsigned long* pn = static_cast<unsigned long*>(pvTaken);
+  if (*pn == 0) return;
+  --*pn;
+  static_cast<Createable*>(pvObject)->Release();
+}
 }  // namespace
 
 CrDictionary::CrDictionary() : pdctThe(new CPDictionary(256)) {
@@ -37,7 +55,16 @@ CPDictionary* CrDictionary::CopyOf(const CPDictionary* pdctFrom) {
   CPDictionary* pdctNew = new CPDictionary(*pdctFrom);
   CP_FAIL_IF_NIL(pdctNew, kSource, "pdctThe");
   pdctNew->AddRef();
-  pdctNew->ForEach(&AddRefObject, nullptr);
+  unsigned long nTaken = 0;
+  try {
+    pdctNew->ForEach(&AddRefObject, &nTaken);
+  } catch (...) {
+    // An AddRef that reports or throws: the copy goes with the references
+    // it took.
+    pdctNew->ForEach(&ReleaseTaken, &nTaken);
+    pdctNew->Release();
+    throw;
+  }
   return pdctNew;
 }
 
@@ -69,6 +96,7 @@ Createable* CrDictionary::Retrieve() { return static_cast<Createable*>(pdctThe->
 short CrDictionary::AddKeyNum(long nKey, Createable* pcrEntry) {
   if (ExistsKeyNum(nKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyNum(static_cast<unsigned long>(nKey), pcrEntry);
   if (pdctThe->Length() == nBefore) return 0;
@@ -80,6 +108,7 @@ short CrDictionary::AddKeyString(const char* pszKey, Createable* pcrEntry, unsig
   CP_ASSERT(pszKey != nullptr, kSource, "pszKey");
   if (ExistsKeyString(pszKey, pnCRC)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyString(pszKey, pcrEntry, nullptr);
   if (pdctThe->Length() == nBefore) return 0;
@@ -91,6 +120,7 @@ short CrDictionary::AddKeyString(CPString* pstrKey, Createable* pcrEntry) {
   CP_ASSERT(pstrKey != nullptr, kSource, "pstrKey");
   if (ExistsKeyString(pstrKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyString(pstrKey, pcrEntry);
   if (pdctThe->Length() == nBefore) return 0;

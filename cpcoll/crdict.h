@@ -59,7 +59,9 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
   Createable* Retrieve() override;
 
   // Requires: a non-null object (Assert "pcrEntry") unless the key is
-  // present.  Effect: stores and AddRefs it when the key is absent.
+  // present, whose reference count has room for one more (Assert
+  // "nRefCount < 0xFFFF", before anything is stored).  Effect: stores and
+  // AddRefs it when the key is absent.
   // Result: 1 when stored, 0 when nothing was stored.
   short AddKeyNum(long nKey, Createable* pcrEntry) override;
   // pnCRC serves only the existence test; the entry is stored in the slot
@@ -109,7 +111,8 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
   friend struct tarncoll_detail::DictionaryEntryAccess;
 
   // A new referenced copy of pdctFrom (same keys, slots and order; key
-  // strings shared), one more reference taken on every object.
+  // strings shared), one more reference taken on every object; when an
+  // AddRef reports or throws, no copy and no reference is left behind.
   static CPDictionary* CopyOf(const CPDictionary* pdctFrom);
   // Releases every object of pdct once, then pdct itself.
   static void ReleaseAll(CPDictionary* pdct);

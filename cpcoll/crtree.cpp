@@ -7,6 +7,12 @@ namespace {
 
 const char kSource[] = "cpcoll\\crtree";
 
+// The reference an add takes is checked before anything is stored, so a
+// full count is reported with the collection unchanged.
+void CheckReferenceRoom(const Createable* pcr) {
+  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+}
+
 inline Createable* AsObject(void* pv) { return static_cast<Createable*>(pv); }
 inline void* AsItem(Createable* pcr) { return static_cast<void*>(pcr); }
 
@@ -24,17 +30,10 @@ CrTree::CrTree() : ptreeThe(new CPTree) {
   ptreeThe->AddRef();
 }
 
-CrTree::CrTree(const CrTree& other) : CrKeyedCollection(other), ptreeThe(new CPTree(*other.ptreeThe)) {
-  CP_FAIL_IF_NIL(ptreeThe, kSource, "ptreeThe");
-  ptreeThe->AddRef();
-  AddRefAll(ptreeThe);
-}
+CrTree::CrTree(const CrTree& other) : CrKeyedCollection(other), ptreeThe(CopyOf(other.ptreeThe)) {}
 
 CrTree& CrTree::operator=(const CrTree& other) {
-  CPTree* ptreeNew = new CPTree(*other.ptreeThe);
-  CP_FAIL_IF_NIL(ptreeNew, kSource, "ptreeThe");
-  ptreeNew->AddRef();
-  AddRefAll(ptreeNew);
+  CPTree* ptreeNew = CopyOf(other.ptreeThe);
   ReleaseAll(ptreeThe);
   ptreeThe = ptreeNew;
   return *this;
@@ -42,8 +41,28 @@ CrTree& CrTree::operator=(const CrTree& other) {
 
 CrTree::~CrTree() { ReleaseAll(ptreeThe); }
 
+CPTree* CrTree::CopyOf(const CPTree* ptreeFrom) {
+  CPTree* ptreeNew = new CPTree(*ptreeFrom);
+  CP_FAIL_IF_NIL(ptreeNew, kSource, "ptreeThe");
+  ptreeNew->AddRef();
+  try {
+    AddRefAll(ptreeNew);
+  } catch (...) {
+    ptreeNew->Release();  // frees the copy's nodes; the items are untouched
+    throw;
+  }
+  return ptreeNew;
+}
+
 void CrTree::AddRefAll(CPTree* ptree) {
-  for (Leaf* plf = ptree->_get_plfHead(); plf != nullptr; plf = plf->plfNext) AsObject(plf->pvData)->AddRef();
+  Leaf* plf = ptree->_get_plfHead();
+  try {
+    for (; plf != nullptr; plf = plf->plfNext) AsObject(plf->pvData)->AddRef();
+  } catch (...) {
+    for (Leaf* plfTaken = ptree->_get_plfHead(); plfTaken != plf; plfTaken = plfTaken->plfNext)
+      AsObject(plfTaken->pvData)->Release();
+    throw;
+  }
 }
 
 void CrTree::ReleaseAll(CPTree* ptree) {
@@ -74,6 +93,7 @@ Createable* CrTree::Retrieve() { return AsObject(ptreeThe->Retrieve()); }
 short CrTree::AddKeyNum(long nKey, Createable* pcrEntry) {
   if (ExistsKeyNum(nKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyNum(static_cast<unsigned long>(nKey), AsItem(pcrEntry));
   // The key -1 (all ones) keys the object by itself: a second add of the
@@ -86,6 +106,7 @@ short CrTree::AddKeyNum(long nKey, Createable* pcrEntry) {
 short CrTree::AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) {
   if (ExistsKeyString(pszKey, pnCRC)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyString(pszKey, AsItem(pcrEntry), nullptr);
   if (ptreeThe->Length() == nBefore) return 0;  // a null text stores nothing
@@ -96,6 +117,7 @@ short CrTree::AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned lo
 short CrTree::AddKeyString(CPString* pstrKey, Createable* pcrEntry) {
   if (ExistsKeyString(pstrKey)) return 0;
   CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyString(pstrKey, AsItem(pcrEntry));
   if (ptreeThe->Length() == nBefore) return 0;  // a null string stores nothing

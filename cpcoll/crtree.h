@@ -50,7 +50,9 @@ class TARNCOLL_API CrTree : public CrKeyedCollection {
   Createable* Retrieve() override;
 
   // Requires: a non-null object (Assert "pcrEntry") unless the key is
-  // present.  Effect: stores and AddRefs it when the key is absent.
+  // present, whose reference count has room for one more (Assert
+  // "nRefCount < 0xFFFF", before anything is stored).  Effect: stores and
+  // AddRefs it when the key is absent.
   // Result: 1 when stored, 0 when the key was present (nothing changes).
   short AddKeyNum(long nKey, Createable* pcrEntry) override;
   short AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) override;
@@ -93,7 +95,12 @@ class TARNCOLL_API CrTree : public CrKeyedCollection {
  private:
   friend struct CrTreeInspector;
 
-  // Adds one reference to every object of ptree.
+  // A new referenced copy of ptreeFrom, one more reference taken on every
+  // object; a report or an AddRef that throws leaves no copy and no
+  // reference behind.
+  static CPTree* CopyOf(const CPTree* ptreeFrom);
+  // Adds one reference to every object of ptree; when an AddRef throws,
+  // the references taken so far are released again.
   static void AddRefAll(CPTree* ptree);
   // Releases every object of ptree once, then ptree itself.
   static void ReleaseAll(CPTree* ptree);
