@@ -1,5 +1,5 @@
 // CPDictionary against std::unordered_map: text-key and numeric-key hits,
-// and AddKeyString of N new keys, at N = 1000, 65536 and 1000000.
+// and AddKeyString and AddKeyNum of N new keys, at every N of the curves.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -145,12 +145,46 @@ void BM_Dict_AddKeyString_std(benchmark::State& state) {
   bench::SetOps(state, keys.size());
 }
 
+// ---- AddKeyNum of N new keys into an empty dictionary -------------------------
+
+void BM_Dict_AddKeyNum_tarncoll(benchmark::State& state) {
+  const auto keys = bench::NumKeys(static_cast<std::size_t>(state.range(0)));
+  const auto items = bench::Items(keys.size());
+  for (auto _ : state) {
+    CPDictionary* dict = new CPDictionary;
+    if (dict == nullptr) {
+      state.SkipWithError("out of memory");
+      break;
+    }
+    for (std::size_t i = 0; i < keys.size(); ++i) dict->AddKeyNum(keys[i], items[i]);
+    state.PauseTiming();
+    if (dict->Length() != keys.size()) state.SkipWithError("dictionary lost keys");
+    delete dict;
+    state.ResumeTiming();
+  }
+  bench::SetOps(state, keys.size());
+}
+
+void BM_Dict_AddKeyNum_std(benchmark::State& state) {
+  const auto keys = bench::NumKeys(static_cast<std::size_t>(state.range(0)));
+  const auto items = bench::Items(keys.size());
+  for (auto _ : state) {
+    auto* map = new std::unordered_map<unsigned long, void*>;
+    for (std::size_t i = 0; i < keys.size(); ++i) map->emplace(keys[i], items[i]);
+    state.PauseTiming();
+    delete map;
+    state.ResumeTiming();
+  }
+  bench::SetOps(state, keys.size());
+}
+
 }  // namespace
 
 #define TARNCOLL_BENCH_PAIR(scenario)                                                                     \
-  BENCHMARK(scenario##_tarncoll)->Name(#scenario "/tarncoll")->Arg(1000)->Arg(65536)->Arg(1000000);       \
-  BENCHMARK(scenario##_std)->Name(#scenario "/std")->Arg(1000)->Arg(65536)->Arg(1000000)
+  BENCHMARK(scenario##_tarncoll)->Name(#scenario "/tarncoll")->Apply(bench::Sizes);       \
+  BENCHMARK(scenario##_std)->Name(#scenario "/std")->Apply(bench::Sizes)
 
 TARNCOLL_BENCH_PAIR(BM_Dict_FindKeyString);
 TARNCOLL_BENCH_PAIR(BM_Dict_FindKeyNum);
 TARNCOLL_BENCH_PAIR(BM_Dict_AddKeyString);
+TARNCOLL_BENCH_PAIR(BM_Dict_AddKeyNum);
