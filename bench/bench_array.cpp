@@ -43,5 +43,5 @@ void BM_Array_AddRetrieveIDX_std(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Array_AddRetrieveIDX_tarncoll)->Name("BM_Array_AddRetrieveIDX/tarncoll")->Arg(1000)->Arg(1000000);
-BENCHMARK(BM_Array_AddRetrieveIDX_std)->Name("BM_Array_AddRetrieveIDX/std")->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_Array_AddRetrieveIDX_tarncoll)->Name("BM_Array_AddRetrieveIDX/tarncoll")->Apply(bench::Sizes);
+BENCHMARK(BM_Array_AddRetrieveIDX_std)->Name("BM_Array_AddRetrieveIDX/std")->Apply(bench::Sizes);

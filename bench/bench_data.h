@@ -7,6 +7,7 @@
 //   NumKeys(n)    n distinct random numeric keys below 2^31
 //   TextKeys(n)   n distinct key texts, "key-" and a random number
 //   Shuffled(v)   a copy of v in another fixed random order (probe order)
+//   Sizes(b)      registers a benchmark at every N of the curves
 #ifndef TARNCOLL_BENCH_BENCH_DATA_H
 #define TARNCOLL_BENCH_BENCH_DATA_H
 
@@ -25,7 +26,17 @@ constexpr std::uint64_t kKeySeed = 0x5eed0002;
 constexpr std::uint64_t kProbeSeed = 0x5eed0003;
 
 // The largest N any scenario uses.
-constexpr std::size_t kMaxN = 1000000;
+constexpr std::size_t kMaxN = 4000000;
+
+// The N of the cost curves (bench/compare --plot), four to a decade or so;
+// the table reads 1000, 65536 and 1000000 among them.
+constexpr long kCurveSizes[] = {1000, 4000, 16000, 65536, 250000, 1000000, 4000000};
+
+// Registers a benchmark at every N of the curves: BENCHMARK(f)->Apply(bench::Sizes).
+template <class B>
+void Sizes(B* b) {
+  for (long n : kCurveSizes) b->Arg(n);
+}
 
 // The item pointers: distinct, pointer-aligned, in a fixed random order;
 // the same values on every call with the same n.

@@ -1,5 +1,5 @@
 // CPDictionary against std::unordered_map: text-key and numeric-key hits,
-// and AddKeyString of N new keys, at N = 1000, 65536 and 1000000.
+// and AddKeyString and AddKeyNum of N new keys, at every N of the curves.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -112,10 +112,15 @@ void BM_Dict_FindKeyNum_std(benchmark::State& state) {
   bench::SetOps(state, d.probes.size());
 }
 
-// ---- AddKeyString of N new keys into an empty dictionary ----------------------
+// ---- AddKeyString / AddKeyNum of N new keys into an empty dictionary ---------
 
-void BM_Dict_AddKeyString_tarncoll(benchmark::State& state) {
-  const auto keys = bench::TextKeys(static_cast<std::size_t>(state.range(0)));
+void AddTo(CPDictionary& dict, const std::string& k, void* item) { dict.AddKeyString(k.c_str(), item, nullptr); }
+void AddTo(CPDictionary& dict, unsigned long k, void* item) { dict.AddKeyNum(k, item); }
+
+// Fills a new dictionary with N keys per iteration; deleting it is not timed.
+template <class Key>
+void AddAllTarncoll(benchmark::State& state) {
+  const auto keys = Data<Key>::MakeKeys(static_cast<std::size_t>(state.range(0)));
   const auto items = bench::Items(keys.size());
   for (auto _ : state) {
     CPDictionary* dict = new CPDictionary;
@@ -123,7 +128,7 @@ void BM_Dict_AddKeyString_tarncoll(benchmark::State& state) {
       state.SkipWithError("out of memory");
       break;
     }
-    for (std::size_t i = 0; i < keys.size(); ++i) dict->AddKeyString(keys[i].c_str(), items[i], nullptr);
+    for (std::size_t i = 0; i < keys.size(); ++i) AddTo(*dict, keys[i], items[i]);
     state.PauseTiming();
     if (dict->Length() != keys.size()) state.SkipWithError("dictionary lost keys");
     delete dict;
@@ -132,11 +137,12 @@ void BM_Dict_AddKeyString_tarncoll(benchmark::State& state) {
   bench::SetOps(state, keys.size());
 }
 
-void BM_Dict_AddKeyString_std(benchmark::State& state) {
-  const auto keys = bench::TextKeys(static_cast<std::size_t>(state.range(0)));
+template <class Key>
+void AddAllStd(benchmark::State& state) {
+  const auto keys = Data<Key>::MakeKeys(static_cast<std::size_t>(state.range(0)));
   const auto items = bench::Items(keys.size());
   for (auto _ : state) {
-    auto* map = new std::unordered_map<std::string, void*>;
+    auto* map = new std::unordered_map<Key, void*>;
     for (std::size_t i = 0; i < keys.size(); ++i) map->emplace(keys[i], items[i]);
     state.PauseTiming();
     delete map;
@@ -145,12 +151,18 @@ void BM_Dict_AddKeyString_std(benchmark::State& state) {
   bench::SetOps(state, keys.size());
 }
 
+void BM_Dict_AddKeyString_tarncoll(benchmark::State& state) { AddAllTarncoll<std::string>(state); }
+void BM_Dict_AddKeyString_std(benchmark::State& state) { AddAllStd<std::string>(state); }
+void BM_Dict_AddKeyNum_tarncoll(benchmark::State& state) { AddAllTarncoll<unsigned long>(state); }
+void BM_Dict_AddKeyNum_std(benchmark::State& state) { AddAllStd<unsigned long>(state); }
+
 }  // namespace
 
 #define TARNCOLL_BENCH_PAIR(scenario)                                                                     \
-  BENCHMARK(scenario##_tarncoll)->Name(#scenario "/tarncoll")->Arg(1000)->Arg(65536)->Arg(1000000);       \
-  BENCHMARK(scenario##_std)->Name(#scenario "/std")->Arg(1000)->Arg(65536)->Arg(1000000)
+  BENCHMARK(scenario##_tarncoll)->Name(#scenario "/tarncoll")->Apply(bench::Sizes);       \
+  BENCHMARK(scenario##_std)->Name(#scenario "/std")->Apply(bench::Sizes)
 
 TARNCOLL_BENCH_PAIR(BM_Dict_FindKeyString);
 TARNCOLL_BENCH_PAIR(BM_Dict_FindKeyNum);
 TARNCOLL_BENCH_PAIR(BM_Dict_AddKeyString);
+TARNCOLL_BENCH_PAIR(BM_Dict_AddKeyNum);

@@ -82,10 +82,10 @@ void BM_List_RetrieveIDX_tarncoll(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_List_AddDetachAll_tarncoll)->Name("BM_List_AddDetachAll/tarncoll")->Arg(1000)->Arg(1000000);
-BENCHMARK(BM_List_AddDetachAll_std)->Name("BM_List_AddDetachAll/std")->Arg(1000)->Arg(1000000);
-BENCHMARK(BM_List_Walk_tarncoll)->Name("BM_List_Walk/tarncoll")->Arg(1000)->Arg(1000000);
-BENCHMARK(BM_List_Walk_std)->Name("BM_List_Walk/std")->Arg(1000)->Arg(1000000);
-BENCHMARK(BM_List_RetrieveIDX_tarncoll)->Name("BM_List_RetrieveIDX/tarncoll")->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_List_AddDetachAll_tarncoll)->Name("BM_List_AddDetachAll/tarncoll")->Apply(bench::Sizes);
+BENCHMARK(BM_List_AddDetachAll_std)->Name("BM_List_AddDetachAll/std")->Apply(bench::Sizes);
+BENCHMARK(BM_List_Walk_tarncoll)->Name("BM_List_Walk/tarncoll")->Apply(bench::Sizes);
+BENCHMARK(BM_List_Walk_std)->Name("BM_List_Walk/std")->Apply(bench::Sizes);
+BENCHMARK(BM_List_RetrieveIDX_tarncoll)->Name("BM_List_RetrieveIDX/tarncoll")->Apply(bench::Sizes);
 // The peer of positional reads is the same std::list iteration.
-BENCHMARK(BM_List_Walk_std)->Name("BM_List_RetrieveIDX/std")->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_List_Walk_std)->Name("BM_List_RetrieveIDX/std")->Apply(bench::Sizes);

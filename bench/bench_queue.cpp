@@ -47,5 +47,5 @@ void BM_Queue_AddDetachTop_std(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Queue_AddDetachTop_tarncoll)->Name("BM_Queue_AddDetachTop/tarncoll")->Arg(1000)->Arg(1000000);
-BENCHMARK(BM_Queue_AddDetachTop_std)->Name("BM_Queue_AddDetachTop/std")->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_Queue_AddDetachTop_tarncoll)->Name("BM_Queue_AddDetachTop/tarncoll")->Apply(bench::Sizes);
+BENCHMARK(BM_Queue_AddDetachTop_std)->Name("BM_Queue_AddDetachTop/std")->Apply(bench::Sizes);

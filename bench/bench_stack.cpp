@@ -41,5 +41,5 @@ void BM_Stack_PushPop_std(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Stack_PushPop_tarncoll)->Name("BM_Stack_PushPop/tarncoll")->Arg(1000)->Arg(1000000);
-BENCHMARK(BM_Stack_PushPop_std)->Name("BM_Stack_PushPop/std")->Arg(1000)->Arg(1000000);
+BENCHMARK(BM_Stack_PushPop_tarncoll)->Name("BM_Stack_PushPop/tarncoll")->Apply(bench::Sizes);
+BENCHMARK(BM_Stack_PushPop_std)->Name("BM_Stack_PushPop/std")->Apply(bench::Sizes);

@@ -15,6 +15,7 @@
 #include <cpcoll/crdict.h>
 #include <cpcoll/crlist.h>
 #include <cpcoll/trackable.h>
+#include <util/crc16.h>
 
 #include "support/alloc_sweep.h"
 #include "support/counted.h"
@@ -139,6 +140,45 @@ TEST(SweepDictionary, StringObjectAddsReportAndLeaveDictionaryAsItWas) {
              kDictProbe);
   EXPECT_EQ(keys.strShared._get_nRefCount(), 1);  // every failed add gave its reference back
   EXPECT_GE(n, 3 * 3);
+}
+
+// The dictionary's copy of a key is a new CPString of the text, or of an
+// unreferenced key string: one library allocation, and no standard one
+// while the text fits inside the string (up to 23 bytes).
+TEST(SweepDictionary, KeyCopyOfAShortTextIsOneAllocation) {
+  for (std::size_t nLen : {0u, 1u, 14u, 22u, 23u, 24u, 25u, 60u}) {
+    std::string text;
+    for (std::size_t i = 0; i < nLen; ++i) text += static_cast<char>('a' + (i * 7) % 26);
+    const CPString strSource(text.c_str());
+    const unsigned short nCRC = crc16::Update(0, text.data(), text.size());
+    const long nStdExpected = nLen < 24 ? 0 : 1;
+    for (int bFromString = 0; bFromString < 2; ++bFromString) {
+      SCOPED_TRACE("length " + std::to_string(nLen) + (bFromString ? ", copy of a string" : ", from the text"));
+      alloc_sweep::Arm(alloc_sweep::eStandard, 1L << 30);  // counts, never fails
+      Createable::SetAllocationFailure(2);                 // a second library allocation would fail
+      CPString* pstr = bFromString ? new CPString(strSource) : new CPString(text.c_str());
+      const long nStd = alloc_sweep::Hook().nCalls;
+      EXPECT_FALSE(alloc_sweep::Disarm(alloc_sweep::eLibrary, 1)) << "more than one library allocation";
+      alloc_sweep::Disarm(alloc_sweep::eStandard, 0);
+      ASSERT_NE(pstr, nullptr);
+      EXPECT_EQ(nStd, nStdExpected);
+      EXPECT_EQ(std::string(pstr->GetBuffer()), text);
+      EXPECT_EQ(pstr->Length(), nLen);
+      EXPECT_EQ(pstr->_get_nCRC(), nCRC);
+      EXPECT_EQ(pstr->Size(), nLen < 24 ? 24 : static_cast<long>(nLen + 1));
+      EXPECT_TRUE(*pstr == strSource);
+      // A heap text keeps its block for shorter texts; an inline one moves
+      // out only when the text outgrows it.
+      alloc_sweep::Arm(alloc_sweep::eStandard, 1L << 30);
+      pstr->Copy("short", 0, 0);
+      EXPECT_EQ(alloc_sweep::Hook().nCalls, 0);
+      alloc_sweep::Disarm(alloc_sweep::eStandard, 0);
+      EXPECT_STREQ(pstr->GetBuffer(), "short");
+      EXPECT_EQ(pstr->Size(), nLen < 24 ? 24 : static_cast<long>(nLen + 1));
+      EXPECT_EQ(pstr->_get_nCRC(), crc16::Update(0, "short", 5));
+      delete pstr;
+    }
+  }
 }
 
 // ---- results, copies, positional reads ------------------------------------------------------

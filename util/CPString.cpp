@@ -4,40 +4,50 @@
 
 #include <util/crc16.h>
 
-CPString::CPString() : pszBuffer(szInline), nLength(0), nBufferSize(eInline), nCRC(0) { szInline[0] = 0; }
+#if defined(__x86_64__) || defined(__aarch64__)
+static_assert(sizeof(CPString) == 56, "a short text and its string fit one 64-byte heap chunk");
+#endif
+
+CPString::CPString() : nCRC(0), pszBuffer(u.szInline), nLength(0) { u.szInline[0] = 0; }
 
 CPString::CPString(const char* pszText) : CPString() {
   if (pszText) Assign(pszText, std::strlen(pszText));
 }
 
-CPString::CPString(const CPString& other) : Createable(other), pszBuffer(szInline), nLength(0), nBufferSize(eInline), nCRC(0) {
-  szInline[0] = 0;
-  Assign(other.pszBuffer, other.nLength);
+// The copy takes the source's CRC along with its text: the CRC depends on
+// the text alone.
+CPString::CPString(const CPString& other) : Createable(other), nCRC(0), pszBuffer(u.szInline), nLength(0) {
+  u.szInline[0] = 0;
+  Assign(other.pszBuffer, other.nLength, other.nCRC);
 }
 
 CPString::~CPString() {
-  if (pszBuffer != szInline) delete[] pszBuffer;
+  if (!IsInline()) delete[] pszBuffer;
 }
 
 // Replaces the text with n bytes of pszText (which may lie in this
-// string's own buffer) and recomputes the CRC.
-void CPString::Assign(const char* pszText, unsigned long n) {
-  if (n + 1 > static_cast<unsigned long>(nBufferSize)) {
+// string's own buffer) whose CRC is nCRCOfText.  A text that does not fit
+// gets a new heap block first, so a failed allocation (std::bad_alloc)
+// leaves the string as it was.
+void CPString::Assign(const char* pszText, unsigned long n, unsigned short nCRCOfText) {
+  if (n + 1 > static_cast<unsigned long>(_get_nBufferSize())) {
     char* pszNew = new char[n + 1];
     std::memcpy(pszNew, pszText, n);
-    if (pszBuffer != szInline) delete[] pszBuffer;
+    if (!IsInline()) delete[] pszBuffer;
     pszBuffer = pszNew;
-    nBufferSize = static_cast<long>(n + 1);
+    u.nBufferSize = static_cast<long>(n + 1);
   } else {
     std::memmove(pszBuffer, pszText, n);
   }
   pszBuffer[n] = 0;
   nLength = n;
-  nCRC = crc16::Update(0, pszBuffer, n);
+  nCRC = nCRCOfText;
 }
 
+void CPString::Assign(const char* pszText, unsigned long n) { Assign(pszText, n, crc16::Update(0, pszText, n)); }
+
 void CPString::Copy(const CPString& other) {
-  if (&other != this) Assign(other.pszBuffer, other.nLength);
+  if (&other != this) Assign(other.pszBuffer, other.nLength, other.nCRC);
 }
 
 void CPString::Copy(const char* pszText, unsigned long nStart, unsigned long nCount) {

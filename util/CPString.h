@@ -4,6 +4,14 @@
 // object, longer ones in a heap buffer.  _get_nCRC() always equals
 // crc16::Calc over the text from 0: every change of the text recomputes it.
 // Comparisons are full-text and byte-exact.
+//
+// Layout (64-bit): the CRC sits in the padding after Createable's count, and
+// the inline text shares its bytes with the heap buffer's size, which only a
+// heap text needs.  A text of up to 23 bytes therefore costs one allocation
+// of 56 bytes (a 64-byte heap chunk) for the whole string:
+//
+//    0 vptr | 8 nRefCount | 10 nCRC | 16 pszBuffer | 24 nLength
+//   32 szInline[24]  (a heap text: nBufferSize in its first 8 bytes)
 #ifndef TARNCOLL_UTIL_CPSTRING_H
 #define TARNCOLL_UTIL_CPSTRING_H
 
@@ -33,18 +41,24 @@ class TARNCOLL_API CPString : public Createable {
   void StrCpy(char* pszOut, unsigned long nMax) const;
 
   unsigned short _get_nCRC() const { return nCRC; }
-  long _get_nBufferSize() const { return nBufferSize; }
+  // Bytes the text may use, terminator included: eInline while the text is
+  // inline, else the heap buffer's size.
+  long _get_nBufferSize() const { return IsInline() ? static_cast<long>(eInline) : u.nBufferSize; }
   long Size() const { return _get_nBufferSize(); }
 
  private:
   enum { eInline = 24 };
+  bool IsInline() const { return pszBuffer == u.szInline; }
+  void Assign(const char* pszText, unsigned long n, unsigned short nCRCOfText);
   void Assign(const char* pszText, unsigned long n);
 
-  char* pszBuffer;
+  unsigned short nCRC;  // first, so that it fits in the padding after the count
+  char* pszBuffer;      // u.szInline, or a heap block of u.nBufferSize bytes
   unsigned long nLength;
-  long nBufferSize;
-  unsigned short nCRC;
-  char szInline[eInline];
+  union {
+    char szInline[eInline];
+    long nBufferSize;
+  } u;
 };
 
 TARNCOLL_API int operator==(const CPString& a, const char* b);
