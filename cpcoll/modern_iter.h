@@ -44,6 +44,17 @@
 // (tarncoll::Objects<T>(cr) yields T*, for T derived non-virtually from
 // Createable).  Cost: O(n) and one allocation at begin(), O(1) per step.
 //
+// C++20: every container (CPList, CPTree, CrList, ..., and a class derived
+// from one) is a std::ranges::forward_range, so std::ranges algorithms and
+// the standard views take it directly:
+//
+//   auto nA = std::ranges::count(lst, pvSome);
+//   for (void* pv : lst | std::views::filter(pred)) ...
+//
+// The ranges of Entries(), Nodes() and Objects<T>() are borrowed views.
+// The iterators are forward only: the walk ends at the first null item, so
+// no cursor can start a walk backwards from its end.
+//
 // Allocation failures of the iterators (the cursor, the snapshot) throw
 // std::bad_alloc.  Nothing here is thread-safe.
 #ifndef TARNCOLL_CPCOLL_MODERN_ITER_H
