@@ -122,4 +122,27 @@ TEST(CPListFastPaths, NodesMovingBetweenThreadsAreReused) {
   EXPECT_LE(tarncoll_detail::NodeSlabCount(), nSlabs + 1);
 }
 
+// The same with lists much smaller than one cache chain: the releasing
+// thread keeps all their blocks in its own cache, so they come back only
+// through its exit.
+TEST(CPListFastPaths, SmallListsReleasedByAnotherThreadAreReused) {
+  if (!TARNCOLL_NODE_POOL) GTEST_SKIP() << "node pool disabled in this build";
+  static_assert(500 < tarncoll_detail::kNodeCacheLimit, "less than one chain");
+  int item = 0;
+  auto exchange = [&item] {
+    CPList* plst = new CPList;
+    std::thread producer([&] {
+      for (int i = 0; i < 500; ++i) plst->Add(&item);
+    });
+    producer.join();
+    std::thread consumer([&] { delete plst; });
+    consumer.join();
+  };
+  exchange();
+  exchange();
+  const std::size_t nSlabs = tarncoll_detail::NodeSlabCount();
+  for (int round = 0; round < 40; ++round) exchange();  // 20000 blocks if none came back
+  EXPECT_LE(tarncoll_detail::NodeSlabCount(), nSlabs + 1);
+}
+
 }  // namespace
