@@ -6,7 +6,8 @@
 //                              forward iterators on the collection's own
 //                              cursor objects) and every CrCollection (a
 //                              referenced snapshot); Entries(), Nodes(),
-//                              Objects<T>()
+//                              Objects<T>(); in C++20 every container is
+//                              a std::ranges::forward_range
 //   modern_typed_list.h        TypedList<T>        CPList of T*
 //   modern_typed_dictionary.h  TypedDictionary<T>  CPDictionary of T*
 //   modern_typed_tree.h        TypedTree<T>        CPTree of T*

@@ -44,6 +44,17 @@
 // (tarncoll::Objects<T>(cr) yields T*, for T derived non-virtually from
 // Createable).  Cost: O(n) and one allocation at begin(), O(1) per step.
 //
+// C++20: every container (CPList, CPTree, CrList, ..., and a class derived
+// from one) is a std::ranges::forward_range, so std::ranges algorithms and
+// the standard views take it directly:
+//
+//   auto nA = std::ranges::count(lst, pvSome);
+//   for (void* pv : lst | std::views::filter(pred)) ...
+//
+// The ranges of Entries(), Nodes() and Objects<T>() are borrowed views.
+// The iterators are forward only: the walk ends at the first null item, so
+// no cursor can start a walk backwards from its end.
+//
 // Allocation failures of the iterators (the cursor, the snapshot) throw
 // std::bad_alloc.  Nothing here is thread-safe.
 #ifndef TARNCOLL_CPCOLL_MODERN_ITER_H
@@ -51,8 +62,14 @@
 
 #include <cstddef>
 #include <iterator>
+#include <memory>
 #include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
+#if __cplusplus >= 202002L && defined(__cpp_concepts) && __has_include(<ranges>)
+#include <ranges>
+#endif
 
 #include <cpcoll/CPDictionaryAssociation.h>
 #include <cpcoll/Cpdict.h>
@@ -72,11 +89,16 @@ enum class WalkOf : unsigned char {
 
 namespace modern_internal {
 
-// One cursor shared by the iterators that stand where it stands.
+// One cursor shared (through std::shared_ptr) by the iterators that stand
+// where it stands; the last of them deletes it.
 struct SharedCursor {
-  IterationState* pits;  // owned; deleted with the last user
-  unsigned long nAt;     // number of steps the cursor has made from the top
-  long nUsers;           // iterators holding this cursor
+  IterationState* pits = nullptr;  // owned
+  unsigned long nAt = 0;           // number of steps the cursor has made from the top
+
+  SharedCursor() = default;
+  SharedCursor(const SharedCursor&) = delete;
+  SharedCursor& operator=(const SharedCursor&) = delete;
+  ~SharedCursor() { delete pits; }
 };
 
 // The way range-for over a collection reads it: items, also for a
@@ -99,12 +121,12 @@ class CollectionIterator {
   using reference = T* const&;
 
   CollectionIterator() noexcept
-      : pcl(nullptr), psc(nullptr), nPos(0), nXACTSeen(0), eWalk(WalkOf::kItems), pCurrent(nullptr) {}
+      : pcl(nullptr), nPos(0), nXACTSeen(0), eWalk(WalkOf::kItems), pCurrent(nullptr) {}
 
   // The first place of a new cursor on pclWalk (the end when it is empty).
   // Throws std::bad_alloc when the cursor cannot be made.
   CollectionIterator(CPCollection* pclWalk, WalkOf eHow)
-      : pcl(pclWalk), psc(nullptr), nPos(0), nXACTSeen(0), eWalk(eHow), pCurrent(nullptr) {
+      : pcl(pclWalk), nPos(0), nXACTSeen(0), eWalk(eHow), pCurrent(nullptr) {
     if (!pcl) return;
     psc = NewCursor();
     if (!psc->pits->gotoTop())
@@ -113,29 +135,22 @@ class CollectionIterator {
       Load();
   }
 
-  CollectionIterator(const CollectionIterator& other) noexcept
-      : pcl(other.pcl),
-        psc(other.psc),
-        nPos(other.nPos),
-        nXACTSeen(other.nXACTSeen),
-        eWalk(other.eWalk),
-        pCurrent(other.pCurrent) {
-    if (psc) ++psc->nUsers;
-  }
+  // Copies share the cursor; a moved-from iterator is the end.
+  CollectionIterator(const CollectionIterator& other) noexcept = default;
   CollectionIterator(CollectionIterator&& other) noexcept
       : pcl(other.pcl),
-        psc(other.psc),
+        psc(std::move(other.psc)),
         nPos(other.nPos),
         nXACTSeen(other.nXACTSeen),
         eWalk(other.eWalk),
         pCurrent(other.pCurrent) {
-    other.psc = nullptr;
+    other.pCurrent = nullptr;
   }
   CollectionIterator& operator=(CollectionIterator other) noexcept {
     swap(other);
     return *this;
   }
-  ~CollectionIterator() { Drop(); }
+  ~CollectionIterator() = default;
 
   void swap(CollectionIterator& other) noexcept {
     std::swap(pcl, other.pcl);
@@ -193,14 +208,10 @@ class CollectionIterator {
 
   // A new cursor on pcl (not positioned) held by this iterator alone; the
   // snapshot of the collection's count is taken here.
-  modern_internal::SharedCursor* NewCursor() {
-    IterationState* pits = pcl->CreateIterationState();
-    if (!pits) throw std::bad_alloc();
-    modern_internal::SharedCursor* pscNew = new (std::nothrow) modern_internal::SharedCursor{pits, 0, 1};
-    if (!pscNew) {
-      delete pits;
-      throw std::bad_alloc();
-    }
+  std::shared_ptr<modern_internal::SharedCursor> NewCursor() {
+    auto pscNew = std::make_shared<modern_internal::SharedCursor>();
+    pscNew->pits = pcl->CreateIterationState();
+    if (!pscNew->pits) throw std::bad_alloc();
     nXACTSeen = pcl->_get_nXACT();
     return pscNew;
   }
@@ -210,14 +221,11 @@ class CollectionIterator {
   // cursor's own snapshot would accept any change.
   void OwnCursor() {
     CheckUnchanged();
-    modern_internal::SharedCursor* pscOwn = NewCursor();  // the same count as before
+    std::shared_ptr<modern_internal::SharedCursor> pscOwn = NewCursor();  // the same count as before
     pscOwn->pits->gotoTop();
     for (unsigned long i = 0; i < nPos; ++i) pscOwn->pits->gotoNext();
     pscOwn->nAt = nPos;
-    T* pKeep = pCurrent;
-    Drop();
-    pCurrent = pKeep;
-    psc = pscOwn;
+    psc = std::move(pscOwn);
   }
 
   // Reads the place the cursor stands on; a null item (or node, or entry)
@@ -247,17 +255,12 @@ class CollectionIterator {
 
   // Leaves the cursor (deleting it with its last user): the end.
   void Drop() noexcept {
-    if (!psc) return;
-    if (--psc->nUsers == 0) {
-      delete psc->pits;
-      delete psc;
-    }
-    psc = nullptr;
+    psc.reset();
     pCurrent = nullptr;
   }
 
-  CPCollection* pcl;                   // the collection walked; not owned
-  modern_internal::SharedCursor* psc;  // our cursor (maybe shared); null at the end
+  CPCollection* pcl;                                   // the collection walked; not owned
+  std::shared_ptr<modern_internal::SharedCursor> psc;  // our cursor (maybe shared); null at the end
   unsigned long nPos;                  // our place: steps from the top
   short nXACTSeen;                     // the collection's nXACT at begin()
   WalkOf eWalk;                        // what we read at each place
@@ -291,10 +294,7 @@ inline CollectionRange<CPInternalContainer> Nodes(CPCollection& coll) {
 // T* (Createable* by default).  Default-constructed, it is the end.
 template <class T = Createable>
 class SnapshotIterator {
-  struct Snapshot {
-    long nUsers;
-    std::vector<Ref<Createable>> vObjects;  // one reference on each object
-  };
+  using Snapshot = std::vector<Ref<Createable>>;  // one reference on each object
 
  public:
   using iterator_category = std::forward_iterator_tag;
@@ -303,33 +303,27 @@ class SnapshotIterator {
   using pointer = T* const*;
   using reference = T* const&;
 
-  SnapshotIterator() noexcept : psn(nullptr), nPos(0), pCurrent(nullptr) {}
+  SnapshotIterator() noexcept : nPos(0), pCurrent(nullptr) {}
 
   // Takes the snapshot of crc (ForEach order) and stands on its first
   // object.  Throws std::bad_alloc when it cannot be stored.
-  explicit SnapshotIterator(CrCollection& crc) : psn(nullptr), nPos(0), pCurrent(nullptr) {
+  explicit SnapshotIterator(CrCollection& crc) : nPos(0), pCurrent(nullptr) {
     std::vector<Createable*> vRaw;
     vRaw.reserve(crc.Length());  // no allocation inside the walk below
     crc.ForEach(&Collect, &vRaw);
     if (vRaw.empty()) return;
-    psn = new Snapshot{1, {}};
-    try {
-      psn->vObjects.reserve(vRaw.size());
-      for (Createable* pcr : vRaw) psn->vObjects.emplace_back(pcr);
-    } catch (...) {
-      delete psn;  // releases what was referenced so far
-      psn = nullptr;
-      throw;
-    }
+    // A failure on the way releases what was referenced so far.
+    psn = std::make_shared<Snapshot>(vRaw.begin(), vRaw.end());
     Load();
   }
 
-  SnapshotIterator(const SnapshotIterator& other) noexcept
-      : psn(other.psn), nPos(other.nPos), pCurrent(other.pCurrent) {
-    if (psn) ++psn->nUsers;
-  }
-  SnapshotIterator(SnapshotIterator&& other) noexcept : psn(other.psn), nPos(other.nPos), pCurrent(other.pCurrent) {
-    other.psn = nullptr;
+  // Copies share the snapshot; a moved-from iterator is the end.  The last
+  // iterator of a snapshot releases its objects (an object that left the
+  // collection meanwhile goes then).
+  SnapshotIterator(const SnapshotIterator& other) noexcept = default;
+  SnapshotIterator(SnapshotIterator&& other) noexcept
+      : psn(std::move(other.psn)), nPos(other.nPos), pCurrent(other.pCurrent) {
+    other.pCurrent = nullptr;
   }
   SnapshotIterator& operator=(SnapshotIterator other) noexcept {
     std::swap(psn, other.psn);
@@ -337,9 +331,7 @@ class SnapshotIterator {
     std::swap(pCurrent, other.pCurrent);
     return *this;
   }
-  // The last iterator of a snapshot releases its objects (an object that
-  // left the collection meanwhile goes now).
-  ~SnapshotIterator() { Drop(); }
+  ~SnapshotIterator() = default;
 
   reference operator*() const noexcept { return pCurrent; }
   SnapshotIterator& operator++() {
@@ -364,20 +356,15 @@ class SnapshotIterator {
     static_cast<std::vector<Createable*>*>(pvUser)->push_back(static_cast<Createable*>(pvObject));
   }
   void Load() {
-    if (nPos >= psn->vObjects.size()) {
-      Drop();
+    if (nPos >= psn->size()) {
+      psn.reset();
+      pCurrent = nullptr;
       return;
     }
-    pCurrent = static_cast<T*>(psn->vObjects[nPos].get());
-  }
-  void Drop() noexcept {
-    if (!psn) return;
-    if (--psn->nUsers == 0) delete psn;
-    psn = nullptr;
-    pCurrent = nullptr;
+    pCurrent = static_cast<T*>((*psn)[nPos].get());
   }
 
-  Snapshot* psn;  // shared by copies; null at the end
+  std::shared_ptr<const Snapshot> psn;  // shared by copies; null at the end
   std::size_t nPos;
   T* pCurrent;
 };
@@ -411,5 +398,47 @@ inline tarncoll::CollectionIterator<void> end(CPCollection&) { return tarncoll::
 
 inline tarncoll::SnapshotIterator<> begin(CrCollection& crc) { return tarncoll::SnapshotIterator<>(crc); }
 inline tarncoll::SnapshotIterator<> end(CrCollection&) { return tarncoll::SnapshotIterator<>(); }
+
+#if __cplusplus >= 202002L && defined(__cpp_concepts)
+// For C++20 ranges.  std::ranges::begin and end look the collection up with
+// deleted catch-all templates beside it, which take a CPList& exactly and so
+// beat the overloads above (they need the conversion to the base).  These
+// constrained templates take every class publicly derived from the bases
+// exactly and win by their constraint, so each container (and a class
+// derived from one) is a std::ranges::forward_range.
+template <class C>
+  requires std::is_convertible_v<C*, CPCollection*>
+inline tarncoll::CollectionIterator<void> begin(C& coll) {
+  return begin(static_cast<CPCollection&>(coll));
+}
+template <class C>
+  requires std::is_convertible_v<C*, CPCollection*>
+inline tarncoll::CollectionIterator<void> end(C&) {
+  return tarncoll::CollectionIterator<void>();
+}
+template <class C>
+  requires std::is_convertible_v<C*, CrCollection*>
+inline tarncoll::SnapshotIterator<> begin(C& crc) {
+  return tarncoll::SnapshotIterator<>(crc);
+}
+template <class C>
+  requires std::is_convertible_v<C*, CrCollection*>
+inline tarncoll::SnapshotIterator<> end(C&) {
+  return tarncoll::SnapshotIterator<>();
+}
+
+#if defined(__cpp_lib_ranges)
+// The ranges of Entries(), Nodes() and Objects<T>() only point at their
+// collection: they copy in O(1), and their iterators outlive them.
+template <class T>
+inline constexpr bool std::ranges::enable_view<tarncoll::CollectionRange<T>> = true;
+template <class T>
+inline constexpr bool std::ranges::enable_borrowed_range<tarncoll::CollectionRange<T>> = true;
+template <class T>
+inline constexpr bool std::ranges::enable_view<tarncoll::ObjectRange<T>> = true;
+template <class T>
+inline constexpr bool std::ranges::enable_borrowed_range<tarncoll::ObjectRange<T>> = true;
+#endif
+#endif
 
 #endif

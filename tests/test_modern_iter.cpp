@@ -235,4 +235,26 @@ TEST(ModernIterSnapshot, TreeInKeyOrderDictionaryInSlotOrder) {
   }
 }
 
+TEST(ModernIterSnapshot, CopiesCompareByTheirPlaceInTheSnapshot) {
+  CrList crl;
+  for (int id : {1, 2, 3}) crl.Add(new Counted(id));
+  auto it = begin(crl);
+  auto itCopy = it;
+  EXPECT_TRUE(it == itCopy);
+  EXPECT_FALSE(it != itCopy);
+  ++itCopy;
+  EXPECT_FALSE(it == itCopy);
+  EXPECT_TRUE(it != itCopy);
+  EXPECT_EQ(static_cast<Counted*>(*it)->Id(), 1);  // the copy stepped alone
+  EXPECT_EQ(static_cast<Counted*>(*itCopy)->Id(), 2);
+  ++it;
+  EXPECT_TRUE(it == itCopy);
+  ++it;
+  ++it;
+  EXPECT_TRUE(it == end(crl));
+  EXPECT_FALSE(it != end(crl));
+  EXPECT_TRUE(itCopy != end(crl));
+  EXPECT_EQ(std::distance(itCopy, end(crl)), 2);
+}
+
 }  // namespace

@@ -111,4 +111,27 @@ TEST(ModernText, TrackingReportEqualsWhatReachesTheSink) {
   for (int i = 0; i < 40; ++i) Trackable::DeAllocateObject((std::string(300, 'C') + std::to_string(i)).c_str(), 10);
 }
 
+// == and != ask whether the same object is held, for every pair of forms.
+TEST_F(RefCounts, ComparisonsAskWhetherTheSameObjectIsHeld) {
+  Ref<Counted> a(new Counted(1));
+  Ref<Counted> aAgain = a;
+  Ref<Createable> aBase = a;
+  Ref<Counted> b(new Counted(2));
+  Ref<Counted> none;
+  auto expectSame = [](const auto& x, const auto& y, bool bSame) {
+    EXPECT_EQ(x == y, bSame);
+    EXPECT_EQ(x != y, !bSame);
+  };
+  expectSame(a, aAgain, true);
+  expectSame(a, aBase, true);
+  expectSame(a, b, false);
+  expectSame(aBase, b, false);
+  expectSame(a, none, false);
+  expectSame(none, Ref<Counted>(), true);
+  expectSame(a, static_cast<const Counted*>(a.get()), true);
+  expectSame(a, static_cast<const Counted*>(b.get()), false);
+  expectSame(a, nullptr, false);
+  expectSame(none, nullptr, true);
+}
+
 }  // namespace

@@ -201,4 +201,20 @@ TEST(ExceptionsService, SetSinkReturnsThePreviousAndNullRestoresDefault) {
   EXPECT_EQ(Exceptions::SetSink(original), original);  // null installed the default
 }
 
+// The default sink writes a Message as it is and a Comment after its source
+// and line to stderr; the reports reach the caller as exceptions only.
+TEST(ExceptionsService, DefaultSinkWritesMessagesAndCommentsToStderr) {
+  ExceptionsSink pfnOld = Exceptions::SetSink(nullptr);
+  Exceptions* ex = Exceptions::_get_gexeptnsThe();
+  testing::internal::CaptureStderr();
+  ex->Message("one\r\n");
+  ex->Message(nullptr);
+  ex->Comment("cpcoll\\trackable", 42, "two\r\n");
+  EXPECT_THROW(ex->Assert("cpcoll\\cplist", 7, "pbkt != 0"), AssertionFailure);
+  EXPECT_THROW(ex->FailIfNIL("cpcoll\\cplist", 8, "pbktNew"), AssertionFailure);
+  std::string sErr = testing::internal::GetCapturedStderr();
+  Exceptions::SetSink(pfnOld);
+  EXPECT_EQ(sErr, "one\r\ncpcoll\\trackable(42): two\r\n");
+}
+
 }  // namespace
