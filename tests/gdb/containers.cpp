@@ -40,6 +40,9 @@ struct All {
   DictionaryIterationState* dictionaryState = nullptr;
   TreeIterationState* treeState = nullptr;
   CPString* objects[3] = {};
+  // The symmetric map's pairs live only inside the library: naming their
+  // type here gives gdb its description when the library has none.
+  MapKeyPair* pair = nullptr;
 };
 
 // The breakpoint: gdb stops here with every container filled.
