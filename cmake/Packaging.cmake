@@ -49,11 +49,13 @@ string(TIMESTAMP TARNCOLL_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 set(TARNCOLL_DEB_MAINTAINER "tarncoll developers <tarncoll@tarncoll.invalid>"
     CACHE STRING "Maintainer field of the Debian packages and their changelog")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/deb/changelog.in ${PROJECT_BINARY_DIR}/deb/changelog @ONLY)
-# gzip -n: no name or time stamp, so the file is reproducible.
-add_custom_command(OUTPUT ${TARNCOLL_DEB_CHANGELOG}
-                   COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/deb/changelog > ${TARNCOLL_DEB_CHANGELOG}
-                   DEPENDS ${PROJECT_BINARY_DIR}/deb/changelog VERBATIM)
-add_custom_target(tarncoll_deb_docs ALL DEPENDS ${TARNCOLL_DEB_CHANGELOG})
+# Compressed when configuring, so an install after building only the
+# library finds it.  gzip -n: no name or time stamp, so it is reproducible.
+execute_process(COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/deb/changelog
+                OUTPUT_FILE ${TARNCOLL_DEB_CHANGELOG} RESULT_VARIABLE TARNCOLL_GZIP_RESULT)
+if(NOT TARNCOLL_GZIP_RESULT EQUAL 0)
+  message(FATAL_ERROR "gzip of the Debian changelog failed: ${TARNCOLL_GZIP_RESULT}")
+endif()
 foreach(pkg libtarncoll1 libtarncoll-dev)
   if(pkg STREQUAL libtarncoll1)
     set(comp ${TARNCOLL_COMPONENT_RUNTIME})
