@@ -36,13 +36,17 @@ typedef int (*CPCompareFunc)(const void* a, const void* b);  ///< orders two ite
 //@}
 
 /// Key kinds of the typed entry points (CPCollection::eKeyKind).
-enum eKeyKinds {
-  ekeyNone = 0,     ///< not committed yet
-  ekeyPointer = 1,  ///< pointer keys
-  ekeyNumber = 2,   ///< numeric keys
-  ekeyString = 3,   ///< text keys
-  ekeyPlain = 4     ///< no key: items only
-};
+enum eKeyKinds { ekeyNone = 0, ekeyPointer = 1, ekeyNumber = 2, ekeyString = 3, ekeyPlain = 4 };
+/// \var ekeyNone
+/// not committed yet
+/// \var ekeyPointer
+/// pointer keys (add/remove/find with a void* key)
+/// \var ekeyNumber
+/// numeric keys (long)
+/// \var ekeyString
+/// text keys (const char* or CPString*)
+/// \var ekeyPlain
+/// no key: add(item) and removeByProbe(item)
 
 /// Base of the node classes: one item pointer, never dereferenced or freed.
 class TARNCOLL_API CPInternalContainer : public virtual Createable {

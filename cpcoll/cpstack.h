@@ -1,26 +1,27 @@
-// CPStack: a last-in first-out container of item pointers in one block of
-// slots of fixed capacity.  Items enter at the top (Push, Add) and leave
-// from the top (Pop); removing a deeper item unwinds the stack down to it.
-//
-//   arpvStack -> [ p | q | r | ? | ? ]      ulStackSize  = 5
-//                  0           ^ top        ulStackCount = 3
-//                bottom (oldest)  (newest)
-//
-// Indexes (operator[], RetrieveIDX, the cursor object's gotoIDX) count from
-// the top; the built-in cursor and the cursor object walk from the bottom.
-// The stack is a plain collection: no Sort, no BuildFromVector, and the
-// condition walks and ForEach(IteratorAction*) report "1==0".
-//
-// Invariants:
-//   1. arpvStack is a block of exactly ulStackSize slots, owned by the stack.
-//   2. ulStackCount <= ulStackSize; slots 0 .. ulStackCount-1 hold the
-//      items, bottom first.
-//   3. nLength == ulStackCount.
-//
-// Costs: Push, Add, Pop, Top, Bottom, operator[], RetrieveIDX and the cursor
-// moves O(1); Detach and Destroy one search from the top plus O(1) per item
-// unwound; copying one allocation and one block copy.  No allocation per
-// item.
+/// \file
+/// CPStack: a last-in first-out container of item pointers in one block of
+/// slots of fixed capacity.  Items enter at the top (Push, Add) and leave
+/// from the top (Pop); removing a deeper item unwinds the stack down to it.
+///
+///   arpvStack -> [ p | q | r | ? | ? ]      ulStackSize  = 5
+///                  0           ^ top        ulStackCount = 3
+///                bottom (oldest)  (newest)
+///
+/// Indexes (operator[], RetrieveIDX, the cursor object's gotoIDX) count from
+/// the top; the built-in cursor and the cursor object walk from the bottom.
+/// The stack is a plain collection: no Sort, no BuildFromVector, and the
+/// condition walks and ForEach(IteratorAction*) report "1==0".
+///
+/// Invariants:
+///   1. arpvStack is a block of exactly ulStackSize slots, owned by the stack.
+///   2. ulStackCount <= ulStackSize; slots 0 .. ulStackCount-1 hold the
+///      items, bottom first.
+///   3. nLength == ulStackCount.
+///
+/// Costs: Push, Add, Pop, Top, Bottom, operator[], RetrieveIDX and the cursor
+/// moves O(1); Detach and Destroy one search from the top plus O(1) per item
+/// unwound; copying one allocation and one block copy.  No allocation per
+/// item.
 #ifndef TARNCOLL_CPCOLL_CPSTACK_H
 #define TARNCOLL_CPCOLL_CPSTACK_H
 
@@ -31,71 +32,71 @@
 
 class TARNCOLL_API CPStack : public CPCollection, public virtual Createable {
  public:
-  // An empty stack of ulSize slots.  Throws std::bad_alloc when the block
-  // cannot be allocated (its byte size overflowing included).
+  /// An empty stack of ulSize slots.  Throws std::bad_alloc when the block
+  /// cannot be allocated (its byte size overflowing included).
   explicit CPStack(unsigned long ulSize = 255);
-  // Deep copy: a block of its own with the same capacity and items.
+  /// Deep copy: a block of its own with the same capacity and items.
   CPStack(const CPStack& other);
-  // Deep copy; the target is unchanged when the new block cannot be had.
+  /// Deep copy; the target is unchanged when the new block cannot be had.
   CPStack& operator=(const CPStack& other);
-  // Frees the block, never the items.
+  /// Frees the block, never the items.
   ~CPStack() override;
 
-  // A new StackIterationState on this stack, owned by the caller; null
-  // when it cannot be allocated.
+  /// A new StackIterationState on this stack, owned by the caller; null
+  /// when it cannot be allocated.
   IterationState* CreateIterationState() override;
-  // A new empty stack of 255 slots, owned by the caller; null on failure.
+  /// A new empty stack of 255 slots, owned by the caller; null on failure.
   CPCollection* CreateInstance() override;
 
-  // Not supported on a stack: each reports Assert "1==0".
+  /// Not supported on a stack: each reports Assert "1==0".
   void ForEach(IteratorAction* pAction) override;
-  // pfnAction(item, pvUser) for every item, bottom to top; the built-in
-  // cursor is not used.
+  /// pfnAction(item, pvUser) for every item, bottom to top; the built-in
+  /// cursor is not used.
   void ForEach(CPActionFunc pfnAction, void* pvUser) override;
   void* FirstThat(CPConditionFunc pfnCond, void* pvUser) override;
   void* NextThat(CPConditionFunc pfnCond, void* pvUser) override;
   CPCollection* AllThat(CPConditionFunc pfnCond, void* pvUser) override;
 
-  // Push without a result: a full stack drops the item silently.
+  /// Push without a result: a full stack drops the item silently.
   void Add(void* pvItem) override;
-  // Ignored: a stack has no nodes.
+  /// Ignored: a stack has no nodes.
   void AddInternalContainer(CPInternalContainer* pic) override;
-  // As Detach; when the item is found, pfnKill(item, null) is called for it
-  // alone (the items above it are only removed).  When kill throws, the
-  // unwinding happens all the same.
+  /// As Detach; when the item is found, pfnKill(item, null) is called for it
+  /// alone (the items above it are only removed).  When kill throws, the
+  /// unwinding happens all the same.
   char Destroy(void* pvItem, CPKillFunc pfnKill) override;
-  // The item idx places below the top (0 is the top), null beyond; O(1).
+  /// The item idx places below the top (0 is the top), null beyond; O(1).
   void* RetrieveIDX(unsigned long idx) override;
-  // Searches from the top (a null item ends the search); when the item is
-  // found, pops every item down to and including it and gives 1.  An
-  // absent item changes nothing and gives 0.
+  /// Searches from the top (a null item ends the search); when the item is
+  /// found, pops every item down to and including it and gives 1.  An
+  /// absent item changes nothing and gives 0.
   char Detach(void* pvItem) override;
-  // Forgets every item and puts the cursor on 0; capacity stays; 1.
+  /// Forgets every item and puts the cursor on 0; capacity stays; 1.
   char DetachAll() override;
-  // pfnKill(item, null) bottom to top, then DetachAll; 1.  When kill
-  // throws, the items handed to it are removed and the others stay.
+  /// pfnKill(item, null) bottom to top, then DetachAll; 1.  When kill
+  /// throws, the items handed to it are removed and the others stay.
   char DestroyAll(CPKillFunc pfnKill) override;
 
-  // Built-in cursor, counted from the bottom.  GotoTop: the oldest item.
-  // GotoBottom: the newest (0 when empty).  Next returns the new index, and
-  // from off the end wraps to 0 (result 0).  Prev returns the new index (0
-  // when it did not move).  Walks end on a null Retrieve.
+  /// Built-in cursor, counted from the bottom.  GotoTop: the oldest item.
+  /// GotoBottom: the newest (0 when empty).  Next returns the new index, and
+  /// from off the end wraps to 0 (result 0).  Prev returns the new index (0
+  /// when it did not move).  Walks end on a null Retrieve.
   void GotoTop() override;
   void GotoBottom() override;
   long Next() override;
   long Prev() override;
-  // The item under the cursor, null when the cursor is off the end.
+  /// The item under the cursor, null when the cursor is off the end.
   void* Retrieve() override;
 
-  // Puts the item on top: 1; a full stack gives 0 and changes nothing.
+  /// Puts the item on top: 1; a full stack gives 0 and changes nothing.
   unsigned long Push(void* pvItem);
-  // Removes and returns the top item; null when empty.  The cursor stays.
+  /// Removes and returns the top item; null when empty.  The cursor stays.
   void* Pop();
-  // The top (newest) item, null when empty.
+  /// The top (newest) item, null when empty.
   void* Top();
-  // The bottom (oldest) item, null when empty.
+  /// The bottom (oldest) item, null when empty.
   void* Bottom();
-  // As RetrieveIDX: counted from the top.
+  /// As RetrieveIDX: counted from the top.
   void* operator[](unsigned long idx);
 
  private:
@@ -116,9 +117,9 @@ class TARNCOLL_API CPStack : public CPCollection, public virtual Createable {
   unsigned long ulCursor;      // built-in cursor, from the bottom
 };
 
-// Fail-fast cursor over a CPStack, walking bottom to top.  gotoIDX counts
-// from the top like RetrieveIDX.  Every move answers 1, so walks end on a
-// null retrieve one step past the newest item.
+/// Fail-fast cursor over a CPStack, walking bottom to top.  gotoIDX counts
+/// from the top like RetrieveIDX.  Every move answers 1, so walks end on a
+/// null retrieve one step past the newest item.
 class TARNCOLL_API StackIterationState : public IterationState, public virtual Createable {
  public:
   explicit StackIterationState(CPStack* pstk);
@@ -126,9 +127,9 @@ class TARNCOLL_API StackIterationState : public IterationState, public virtual C
   StackIterationState& operator=(const StackIterationState& other);
   ~StackIterationState() override;
 
-  // The oldest item; 1.
+  /// The oldest item; 1.
   short vgotoTop() override;
-  // The newest item (0 when empty); 1.
+  /// The newest item (0 when empty); 1.
   short vgotoBottom() override;
 
  private:
@@ -136,13 +137,13 @@ class TARNCOLL_API StackIterationState : public IterationState, public virtual C
   short vgotoIDX(unsigned long i) override;
 
  public:
-  // One on; from off the end wraps to the oldest item; 1.
+  /// One on; from off the end wraps to the oldest item; 1.
   short vgotoNext() override;
-  // One back unless at 0; 1.
+  /// One back unless at 0; 1.
   short vgotoPrev() override;
-  // The item at the position, null off the end.
+  /// The item at the position, null off the end.
   void* vretrieve() override;
-  // Always null: a stack has no nodes.
+  /// Always null: a stack has no nodes.
   CPInternalContainer* vretrieveInternalContainer() override;
 
  private:

@@ -1,21 +1,24 @@
-// CrList: the sequential reference-holding collection.
-//
-// A CPList (doubly linked nodes in order of addition) of Createable
-// objects, following the reference rule of CrCollection.h.  The same object
-// may be held more than once; it then carries one reference per node:
-//
-//   CrList --plstThe (1 ref)--> CPList: head <-> node <-> ... <-> tail
-//                                         each node: object (1 ref, ours)
-//
-// Invariants:
-//   1. plstThe is never null and carries exactly one reference held here.
-//   2. Every node holds a non-null object carrying one reference held here
-//      for that node.
-//   3. Length() equals the number of nodes of plstThe.
-//
-// Costs: Add O(1); Remove O(n) (search from the head); RetrieveIDX from the
-// cursor's remembered index, so successive indexes cost one step each;
-// RemoveAll, the destructor and copies O(n).
+/// \file
+/// CrList: the sequential reference-holding collection.
+///
+/// A CPList (doubly linked nodes in order of addition) of Createable
+/// objects, following the reference rule of CrCollection.h.  The same object
+/// may be held more than once; it then carries one reference per node:
+///
+/// \verbatim
+///   CrList --plstThe (1 ref)--> CPList: head <-> node <-> ... <-> tail
+///                                         each node: object (1 ref, ours)
+/// \endverbatim
+///
+/// Invariants:
+///   1. plstThe is never null and carries exactly one reference held here.
+///   2. Every node holds a non-null object carrying one reference held here
+///      for that node.
+///   3. Length() equals the number of nodes of plstThe.
+///
+/// Costs: Add O(1); Remove O(n) (search from the head); RetrieveIDX from the
+/// cursor's remembered index, so successive indexes cost one step each;
+/// RemoveAll, the destructor and copies O(n).
 #ifndef TARNCOLL_CPCOLL_CRLIST_H
 #define TARNCOLL_CPCOLL_CRLIST_H
 
@@ -26,24 +29,24 @@ class CPList;
 
 class TARNCOLL_API CrList : public CrFlatCollection {
  public:
-  // An empty list.  Reports FailIfNIL "plstThe" when the wrapped list
-  // cannot be allocated.
+  /// An empty list.  Reports FailIfNIL "plstThe" when the wrapped list
+  /// cannot be allocated.
   CrList();
-  // Deep copy: a new wrapped list holding the same objects in the same
-  // order, each node taking one more reference.  The source's cursor does
-  // not move.
+  /// Deep copy: a new wrapped list holding the same objects in the same
+  /// order, each node taking one more reference.  The source's cursor does
+  /// not move.
   CrList(const CrList& other);
-  // Deep copy; the new content is built before the old one is released, so
-  // a failed allocation leaves this list as it was.
+  /// Deep copy; the new content is built before the old one is released, so
+  /// a failed allocation leaves this list as it was.
   CrList& operator=(const CrList& other);
-  // Releases every object once per node, then the wrapped list.
+  /// Releases every object once per node, then the wrapped list.
   ~CrList() override;
 
-  unsigned long Length() const override;  // O(1)
-  void RemoveAll() override;              // releases in list order; O(n)
-  // pfnAction(object, user) from head to tail; the built-in cursor is not
-  // used.  A callback that changes the list makes the walk throw the
-  // cursor exception at its next step.
+  unsigned long Length() const override;  ///< O(1)
+  void RemoveAll() override;              ///< releases in list order; O(n)
+  /// pfnAction(object, user) from head to tail; the built-in cursor is not
+  /// used.  A callback that changes the list makes the walk throw the
+  /// cursor exception at its next step.
   void ForEach(CPActionFunc pfnAction, void* pvUser) override;
   void GotoTop() override;
   void GotoBottom() override;
@@ -51,21 +54,21 @@ class TARNCOLL_API CrList : public CrFlatCollection {
   long Prev() override;
   Createable* Retrieve() override;
 
-  // Requires: a non-null object (Assert "pcrEntry").  Effect: appends it
-  // and takes one reference.  An object whose count is full is reported
-  // (Assert "nRefCount < 0xFFFF") before it is stored.
+  /// Requires: a non-null object (Assert "pcrEntry").  Effect: appends it
+  /// and takes one reference.  An object whose count is full is reported
+  /// (Assert "nRefCount < 0xFFFF") before it is stored.
   void Add(Createable* pcrEntry) override;
-  // Requires: a non-null object (Assert "pcrEntry").  Effect: removes the
-  // node nearest the head holding the object and releases it once.
-  // Result: 1 when removed, 0 when the object is not held (nothing
-  // released).
+  /// Requires: a non-null object (Assert "pcrEntry").  Effect: removes the
+  /// node nearest the head holding the object and releases it once.
+  /// Result: 1 when removed, 0 when the object is not held (nothing
+  /// released).
   short Remove(Createable* pcrEntry) override;
 
-  // The first object the condition accepts (borrowed), or null; the cursor
-  // is left on it.  NextThat continues the search of the last FirstThat.
+  /// The first object the condition accepts (borrowed), or null; the cursor
+  /// is left on it.  NextThat continues the search of the last FirstThat.
   Createable* FirstThat(CPConditionFunc pfnCond, void* pvUser);
   Createable* NextThat(CPConditionFunc pfnCond, void* pvUser);
-  // The object at zero-based position idx (borrowed), or null.
+  /// The object at zero-based position idx (borrowed), or null.
   Createable* RetrieveIDX(unsigned long idx);
 
  private:
