@@ -49,11 +49,13 @@
 /// is the CPString* of a string key or the numeric key itself.
 typedef void (*CrKeyActionFunc)(void* object, void* user, void* key);
 
+/// What every reference-holding collection offers: length, removal of
+/// everything, the callback walk and the built-in cursor (see CrCollection.h).
 class TARNCOLL_API CrCollection : public Createable {
  public:
-  CrCollection() {}
-  CrCollection(const CrCollection& other) = default;
-  CrCollection& operator=(const CrCollection& other) = default;
+  CrCollection() {}                                                   ///< empty
+  CrCollection(const CrCollection& other) = default;                   ///< nothing to copy here
+  CrCollection& operator=(const CrCollection& other) = default;        ///< nothing to copy here
   ~CrCollection() override;
 
   /// Number of objects held (a list counts an object once per node).
@@ -62,9 +64,12 @@ class TARNCOLL_API CrCollection : public Createable {
   virtual void RemoveAll() = 0;
   /// Calls pfnAction(object, user) for every object in the container's order.
   virtual void ForEach(CPActionFunc pfnAction, void* pvUser) = 0;
+  /// \name Built-in cursor
+  //@{
   /// Built-in cursor to the first / last object.
   virtual void GotoTop() = 0;
   virtual void GotoBottom() = 0;
+  //@}
   /// Cursor one object on; non-zero when it is on an object afterwards.
   virtual long Next() = 0;
   /// Cursor one object back where the wrapped container supports it.
@@ -83,8 +88,8 @@ class TARNCOLL_API CrCollection : public Createable {
 class TARNCOLL_API CrFlatCollection : public CrCollection {
  public:
   CrFlatCollection() {}
-  CrFlatCollection(const CrFlatCollection& other) = default;
-  CrFlatCollection& operator=(const CrFlatCollection& other) = default;
+  CrFlatCollection(const CrFlatCollection& other) = default;             ///< nothing to copy here
+  CrFlatCollection& operator=(const CrFlatCollection& other) = default;  ///< nothing to copy here
   ~CrFlatCollection() override;
 
   /// Appends the object and takes one reference on it.
@@ -98,35 +103,51 @@ class TARNCOLL_API CrFlatCollection : public CrCollection {
 class TARNCOLL_API CrKeyedCollection : public CrCollection {
  public:
   CrKeyedCollection() {}
-  CrKeyedCollection(const CrKeyedCollection& other) = default;
-  CrKeyedCollection& operator=(const CrKeyedCollection& other) = default;
+  CrKeyedCollection(const CrKeyedCollection& other) = default;             ///< nothing to copy here
+  CrKeyedCollection& operator=(const CrKeyedCollection& other) = default;  ///< nothing to copy here
   ~CrKeyedCollection() override;
 
   /// 1: stored under the key and referenced; 0: key present, nothing done.
   virtual short AddKeyNum(long nKey, Createable* pcrEntry) = 0;
-  /// pnCRC: null, or the CRC-16 of the key text already known to the caller.
+  /// \name Adding under a text key
+  //@{
+  /// As AddKeyNum, under a text key; pnCRC: null, or the CRC-16 of the key
+  /// text already known to the caller.
   virtual short AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) = 0;
   virtual short AddKeyString(CPString* pstrKey, Createable* pcrEntry) = 0;
+  //@}
+  /// \name Removing by key
+  //@{
   /// 1: the object under the key was removed and released; 0: key absent.
   virtual short RemoveKeyString(const char* pszKey, unsigned long* pnCRC) = 0;
   virtual short RemoveKeyString(CPString* pstrKey) = 0;
   virtual short RemoveKeyNum(long nKey) = 0;
+  //@}
+  /// \name Finding by key
+  //@{
   /// The object under the key (borrowed), or null.
   virtual Createable* FindKeyNum(long nKey) = 0;
   virtual Createable* FindKeyString(const char* pszKey, unsigned long* pnCRC) = 0;
   virtual Createable* FindKeyString(CPString* pstrKey) = 0;
+  //@}
+  /// \name Testing for a key
+  //@{
   /// 1 when the key is present, else 0.
   virtual short ExistsKeyNum(long nKey) = 0;
   virtual short ExistsKeyString(CPString* pstrKey) = 0;
   virtual short ExistsKeyString(const char* pszKey, unsigned long* pnCRC) = 0;
+  //@}
   /// pfnAction(node, user) for every node of the wrapped container (an entry
   /// or a tree node, not the object).
   virtual void ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) = 0;
   /// Not supported by the keyed classes: reports, result null.
   virtual CrCollection* AllThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) = 0;
+  /// \name Node searches
+  //@{
   /// The first / next node of the wrapped container the condition accepts.
   virtual Createable* FirstThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) = 0;
   virtual Createable* NextThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) = 0;
+  //@}
   /// pfnAction(object, user, key) for every object.
   virtual void ForEach(CrKeyActionFunc pfnAction, void* pvUser) = 0;
   using CrCollection::ForEach;

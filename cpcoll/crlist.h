@@ -27,6 +27,7 @@
 
 class CPList;
 
+/// A list of Createable objects holding one reference per node (see crlist.h).
 class TARNCOLL_API CrList : public CrFlatCollection {
  public:
   /// An empty list.  Reports FailIfNIL "plstThe" when the wrapped list
@@ -64,10 +65,13 @@ class TARNCOLL_API CrList : public CrFlatCollection {
   /// released).
   short Remove(Createable* pcrEntry) override;
 
+  /// \name Searches
+  //@{
   /// The first object the condition accepts (borrowed), or null; the cursor
   /// is left on it.  NextThat continues the search of the last FirstThat.
   Createable* FirstThat(CPConditionFunc pfnCond, void* pvUser);
   Createable* NextThat(CPConditionFunc pfnCond, void* pvUser);
+  //@}
   /// The object at zero-based position idx (borrowed), or null.
   Createable* RetrieveIDX(unsigned long idx);
 
