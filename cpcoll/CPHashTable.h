@@ -16,13 +16,15 @@
 #include <cpcoll/cplist.h>
 #include <util/export.h>
 
+/// A CPList carrying a table of 256 pairs of words (see CPHashTable.h).
 class TARNCOLL_API CPHashTable : public CPList {
  public:
-  enum { kHashPairs = 256 };
+  enum { kHashPairs = 256 };  ///< pairs in the table
 
   CPHashTable();  ///< an empty list, every word of the table 0
   /// The list's deep copy, then the table copied pair by pair.
   CPHashTable(const CPHashTable& other);
+  /// The list's assignment, then the table copied.
   CPHashTable& operator=(const CPHashTable& other);
   ~CPHashTable() override;
 

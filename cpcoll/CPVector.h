@@ -24,6 +24,7 @@
 #include <util/Createable.h>
 #include <util/export.h>
 
+/// A vector that reserves a block and stores nothing (see CPVector.h).
 class TARNCOLL_API CPVector : public CPFlatCollection, public virtual Createable {
  public:
   /// An empty vector with a block of ulSize slots.  Throws std::bad_alloc
@@ -83,8 +84,11 @@ class TARNCOLL_API CPVector : public CPFlatCollection, public virtual Createable
 /// nothing, every fetch gives null.
 class TARNCOLL_API VectorIterationState : public IterationState, public virtual Createable {
  public:
+  /// A state on the vector, not positioned yet.
   explicit VectorIterationState(CPVector* pvec);
+  /// Copies every field: a second cursor at the same place.
   VectorIterationState(const VectorIterationState& other);
+  /// As the copy constructor.
   VectorIterationState& operator=(const VectorIterationState& other);
   ~VectorIterationState() override;
 

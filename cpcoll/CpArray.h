@@ -31,6 +31,7 @@
 #include <util/Createable.h>
 #include <util/export.h>
 
+/// A fixed-capacity array of caller-owned item pointers (see CpArray.h).
 class TARNCOLL_API CPArray : public CPFlatCollection, public virtual Createable {
  public:
   /// An empty array of ulSize slots; O(1).  Throws std::bad_alloc when the
@@ -124,8 +125,11 @@ class TARNCOLL_API CPArray : public CPFlatCollection, public virtual Createable 
 /// index, so the state always sees the array's current block.
 class TARNCOLL_API ArrayIterationState : public IterationState, public virtual Createable {
  public:
+  /// A state on the array, not positioned yet.
   explicit ArrayIterationState(CPArray* parr);
+  /// Copies every field: a second cursor at the same place.
   ArrayIterationState(const ArrayIterationState& other);
+  /// As the copy constructor.
   ArrayIterationState& operator=(const ArrayIterationState& other);
   ~ArrayIterationState() override;
 

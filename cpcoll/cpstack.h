@@ -30,6 +30,7 @@
 #include <util/Createable.h>
 #include <util/export.h>
 
+/// A fixed-capacity stack of caller-owned item pointers (see cpstack.h).
 class TARNCOLL_API CPStack : public CPCollection, public virtual Createable {
  public:
   /// An empty stack of ulSize slots.  Throws std::bad_alloc when the block
@@ -122,8 +123,11 @@ class TARNCOLL_API CPStack : public CPCollection, public virtual Createable {
 /// null retrieve one step past the newest item.
 class TARNCOLL_API StackIterationState : public IterationState, public virtual Createable {
  public:
+  /// A state on the stack, not positioned yet.
   explicit StackIterationState(CPStack* pstk);
+  /// Copies every field: a second cursor at the same place.
   StackIterationState(const StackIterationState& other);
+  /// As the copy constructor.
   StackIterationState& operator=(const StackIterationState& other);
   ~StackIterationState() override;
 
