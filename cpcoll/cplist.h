@@ -60,6 +60,7 @@ class TARNCOLL_API CPBucket : public CPInternalContainer {
   CPBucket();  ///< item and both links null
   /// Copies the item pointer and both links.
   CPBucket(const CPBucket& other);
+  /// Copies the item pointer and both links.
   CPBucket& operator=(const CPBucket& other);
   ~CPBucket() override;  ///< does not unlink itself
 
@@ -68,25 +69,27 @@ class TARNCOLL_API CPBucket : public CPInternalContainer {
   /// against Createable::SetAllocationFailure like any library allocation.
   /// Larger derived nodes use Createable's allocation.
   static void* operator new(std::size_t nSize) noexcept;
+  /// Returns the block to the pool it came from.
   static void operator delete(void* pv, std::size_t nSize) noexcept;
 
-  void* _get_pvData() const { return pvTheData; }
-  void _set_pvData(void* pv) { pvTheData = pv; }
-  CPBucket* _get_pbktPrev() const { return pbktPrev; }
-  void _set_pbktPrev(CPBucket* pbkt) { pbktPrev = pbkt; }
-  CPBucket* _get_pbktNext() const { return pbktNext; }
-  void _set_pbktNext(CPBucket* pbkt) { pbktNext = pbkt; }
+  void* _get_pvData() const { return pvTheData; }                ///< the item
+  void _set_pvData(void* pv) { pvTheData = pv; }                 ///< stores the item pointer
+  CPBucket* _get_pbktPrev() const { return pbktPrev; }           ///< the previous node
+  void _set_pbktPrev(CPBucket* pbkt) { pbktPrev = pbkt; }        ///< stores the link only
+  CPBucket* _get_pbktNext() const { return pbktNext; }           ///< the next node
+  void _set_pbktNext(CPBucket* pbkt) { pbktNext = pbkt; }        ///< stores the link only
 
  protected:
   CPBucket* pbktPrev;  ///< previous node; null at the head
   CPBucket* pbktNext;  ///< next node; null at the tail
 };
 
+/// A doubly linked list of caller-owned item pointers (see cplist.h).
 class TARNCOLL_API CPList : public CPFlatCollection {
   friend struct CPListInspector;
 
  public:
-  CPList();
+  CPList();  ///< an empty list, the cursor off
   /// Deep copy: new nodes holding the same items in the same order; the
   /// cursor is off the list and there is no search state.  Reports Assert
   /// "pbktNew !=0" when a node cannot be allocated (nothing leaks).
@@ -227,9 +230,14 @@ class TARNCOLL_API CPList : public CPFlatCollection {
   /// Unlinks the head likewise; nothing on an empty list.
   void UnlinkTopBucket();
 
-  // ---- accessors (raw: the setters store the pointer; they only also
-  // forget the remembered cursor index, which the pointer may invalidate)
+  // ---- accessors
 
+  /// \name Raw accessors
+  //@{
+  /// The head, tail, cursor node (null when off), the node fetched last and
+  /// the remembered cursor index (-1 when unknown).  The setters store the
+  /// pointer and only also forget the remembered cursor index, which the
+  /// pointer may invalidate; they keep no invariant.
   CPBucket* _get_pbktHead() const { return pbktHead; }
   void _set_pbktHead(CPBucket* pbkt) {
     pbktHead = pbkt;
@@ -247,6 +255,7 @@ class TARNCOLL_API CPList : public CPFlatCollection {
   }
   CPBucket* _get_pbktGot() const { return pbktGot; }
   long _get_nDXCursor() const { return nDXCursor; }
+  //@}
 
  protected:
   CPBucket* pbktHead;    ///< first node, null when empty
@@ -355,6 +364,7 @@ class TARNCOLL_API ListIterationState : public IterationState {
   explicit ListIterationState(CPList* plst);  ///< not positioned yet
   /// Copies every field: a second cursor at the same place.
   ListIterationState(const ListIterationState& other);
+  /// Copies every field.
   ListIterationState& operator=(const ListIterationState& other);
   ~ListIterationState() override;
 
@@ -373,12 +383,12 @@ class TARNCOLL_API ListIterationState : public IterationState {
   CPInternalContainer* vretrieveInternalContainer() override;  ///< the node
 
   void* peek();  ///< the cursor's item; the look-ahead restarts there
-  void setResetPoint();
+  void setResetPoint();    ///< reset point = cursor
   void clearResetPoint();  ///< also forgets the cursor index
   short gotoResetPoint();  ///< to the reset point, or gotoTop() without one
   CPBucket* getPredecessor(CPBucket* pbkt);  ///< null for the head
-  CPBucket* _get_pbktCursor() const { return pbktCursor; }
-  CPBucket* I_get_pbktGot() const { return pbktGot; }
+  CPBucket* _get_pbktCursor() const { return pbktCursor; }  ///< the current node, or null
+  CPBucket* I_get_pbktGot() const { return pbktGot; }       ///< the node fetched last, or null
 
  protected:
   CPBucket* pbktReset;   ///< reset point or null

@@ -1,4 +1,5 @@
-// tarncoll: every public class of the library in one include.
+/// \file
+/// tarncoll: every public class of the library in one include.
 #ifndef TARNCOLL_CPCOLL_TARNCOLL_H
 #define TARNCOLL_CPCOLL_TARNCOLL_H
 
