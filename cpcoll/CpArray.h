@@ -23,6 +23,8 @@
 ///
 /// ArrayIterationState is the fail-fast cursor object over an array; it
 /// reads the array's current block and count on every step.
+///
+/// Reports (source "cpcoll\CpArray"): FailIfNIL "arpvNew", "parrReturn".
 #ifndef TARNCOLL_CPCOLL_CPARRAY_H
 #define TARNCOLL_CPCOLL_CPARRAY_H
 

@@ -16,6 +16,10 @@
 ///
 /// Costs here: Length/IsMT O(1); typed entry points one virtual call;
 /// BuildVector one allocation and one walk; Sort one vector, qsort, re-add.
+///
+/// Reports (source "cpcoll\cpcollec"): "nLength >0" when a count would go
+/// below zero (from every container), "pclFrom", "pcollFrom"; FailIfNIL
+/// "ppvVector".
 #ifndef TARNCOLL_CPCOLL_CPCOLLEC_H
 #define TARNCOLL_CPCOLL_CPCOLLEC_H
 

@@ -40,6 +40,11 @@
 ///
 /// Items are compared by pointer identity and never dereferenced; only
 /// Destroy and DestroyAll hand them to a kill function.
+///
+/// Reports (source "cpcoll\cplist"): "pbktA !=0", "pbktNew !=0",
+/// "pfnCondFunc !=0", "pfnKillFunc !=0", "pfnKillFunc!=0", "pvBucket2Kill",
+/// "pvItem2Find !=0"; FailIfNIL "pbktNew", "pitsA", "plstNew".  A report
+/// leaves the list as it was.
 #ifndef TARNCOLL_CPCOLL_CPLIST_H
 #define TARNCOLL_CPCOLL_CPLIST_H
 

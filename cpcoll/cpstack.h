@@ -22,6 +22,9 @@
 /// moves O(1); Detach and Destroy one search from the top plus O(1) per item
 /// unwound; copying one allocation and one block copy.  No allocation per
 /// item.
+///
+/// Reports (source "cpcoll\cpstack"): "1==0" for every operation a stack
+/// does not support.
 #ifndef TARNCOLL_CPCOLL_CPSTACK_H
 #define TARNCOLL_CPCOLL_CPSTACK_H
 

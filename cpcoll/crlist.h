@@ -19,6 +19,9 @@
 /// Costs: Add O(1); Remove O(n) (search from the head); RetrieveIDX from the
 /// cursor's remembered index, so successive indexes cost one step each;
 /// RemoveAll, the destructor and copies O(n).
+///
+/// Reports (source "cpcoll\crlist"): "nRefCount < 0xFFFF", "pcrEntry";
+/// FailIfNIL "plstThe".
 #ifndef TARNCOLL_CPCOLL_CRLIST_H
 #define TARNCOLL_CPCOLL_CRLIST_H
 

@@ -14,6 +14,9 @@
 /// visiting ones (forEach, forEachThat, allThat) hold bBusy for their whole
 /// run and throw 0xDEADF0CC when re-entered.  Every collection is an
 /// Iterable and thus an Iterator, whose own state the library never sets.
+///
+/// Reports (source "cpcoll\iterate"): "pitsThe"; FailIfNIL "pclNew",
+/// "piterA", "pitsA".
 #ifndef TARNCOLL_CPCOLL_ITERATE_H
 #define TARNCOLL_CPCOLL_ITERATE_H
 
