@@ -87,27 +87,27 @@ enum class WalkOf : unsigned char {
   kNodes,       // retrieveInternalContainer(): the node
 };
 
-namespace modern_internal {
+namespace detail {
 
 // One cursor shared (through std::shared_ptr) by the iterators that stand
 // where it stands; the last of them deletes it.
 struct SharedCursor {
-  IterationState* pits = nullptr;  // owned
-  unsigned long nAt = 0;           // number of steps the cursor has made from the top
+  IterationState* state = nullptr;  // owned
+  unsigned long place = 0;          // number of steps the cursor has made from the top
 
   SharedCursor() = default;
   SharedCursor(const SharedCursor&) = delete;
   SharedCursor& operator=(const SharedCursor&) = delete;
-  ~SharedCursor() { delete pits; }
+  ~SharedCursor() { delete state; }
 };
 
 // The way range-for over a collection reads it: items, also for a
 // dictionary (whose cursor reads entries).
-inline WalkOf ItemWalkFor(CPCollection* pcl) {
-  return dynamic_cast<CPDictionary*>(pcl) ? WalkOf::kEntryItems : WalkOf::kItems;
+inline WalkOf ItemWalkFor(CPCollection* coll) {
+  return dynamic_cast<CPDictionary*>(coll) ? WalkOf::kEntryItems : WalkOf::kItems;
 }
 
-}  // namespace modern_internal
+}  // namespace detail
 
 // A fail-fast forward iterator over a CPCollection, yielding T* (void* for
 // the untyped walks).  Default-constructed, it is the end of every walk.
@@ -129,7 +129,7 @@ class CollectionIterator {
       : pcl(pclWalk), nPos(0), nXACTSeen(0), eWalk(eHow), pCurrent(nullptr) {
     if (!pcl) return;
     psc = NewCursor();
-    if (!psc->pits->gotoTop())
+    if (!psc->state->gotoTop())
       Drop();
     else
       Load();
@@ -172,10 +172,10 @@ class CollectionIterator {
   // since begin(); the iterator is then left where it was.
   CollectionIterator& operator++() {
     if (!psc) return *this;  // the end stays the end
-    if (psc->nAt != nPos) OwnCursor();
-    psc->pits->gotoNext();  // guarded: throws on a change
+    if (psc->place != nPos) OwnCursor();
+    psc->state->gotoNext();  // guarded: throws on a change
     ++nPos;
-    psc->nAt = nPos;
+    psc->place = nPos;
     Load();
     return *this;
   }
@@ -197,8 +197,8 @@ class CollectionIterator {
   // from its own cursor; throws kCursorException after a change.
   CPInternalContainer* node() {
     if (!psc) return nullptr;
-    if (psc->nAt != nPos) OwnCursor();
-    return psc->pits->retrieveInternalContainer();
+    if (psc->place != nPos) OwnCursor();
+    return psc->state->retrieveInternalContainer();
   }
 
  private:
@@ -208,10 +208,10 @@ class CollectionIterator {
 
   // A new cursor on pcl (not positioned) held by this iterator alone; the
   // snapshot of the collection's count is taken here.
-  std::shared_ptr<modern_internal::SharedCursor> NewCursor() {
-    auto pscNew = std::make_shared<modern_internal::SharedCursor>();
-    pscNew->pits = pcl->CreateIterationState();
-    if (!pscNew->pits) throw std::bad_alloc();
+  std::shared_ptr<detail::SharedCursor> NewCursor() {
+    auto pscNew = std::make_shared<detail::SharedCursor>();
+    pscNew->state = pcl->CreateIterationState();
+    if (!pscNew->state) throw std::bad_alloc();
     nXACTSeen = pcl->_get_nXACT();
     return pscNew;
   }
@@ -221,10 +221,10 @@ class CollectionIterator {
   // cursor's own snapshot would accept any change.
   void OwnCursor() {
     CheckUnchanged();
-    std::shared_ptr<modern_internal::SharedCursor> pscOwn = NewCursor();  // the same count as before
-    pscOwn->pits->gotoTop();
-    for (unsigned long i = 0; i < nPos; ++i) pscOwn->pits->gotoNext();
-    pscOwn->nAt = nPos;
+    std::shared_ptr<detail::SharedCursor> pscOwn = NewCursor();  // the same count as before
+    pscOwn->state->gotoTop();
+    for (unsigned long i = 0; i < nPos; ++i) pscOwn->state->gotoNext();
+    pscOwn->place = nPos;
     psc = std::move(pscOwn);
   }
 
@@ -235,17 +235,17 @@ class CollectionIterator {
     bool bEnd = false;
     switch (eWalk) {
       case WalkOf::kItems:
-        pv = psc->pits->retrieve();
+        pv = psc->state->retrieve();
         bEnd = !pv;
         break;
       case WalkOf::kEntryItems: {
-        CPDictionaryAssociation* pda = static_cast<CPDictionaryAssociation*>(psc->pits->retrieve());
+        CPDictionaryAssociation* pda = static_cast<CPDictionaryAssociation*>(psc->state->retrieve());
         bEnd = !pda;
         if (pda) pv = pda->GetValue();
         break;
       }
       case WalkOf::kNodes:
-        pv = psc->pits->retrieveInternalContainer();
+        pv = psc->state->retrieveInternalContainer();
         bEnd = !pv;
         break;
     }
@@ -260,7 +260,7 @@ class CollectionIterator {
   }
 
   CPCollection* pcl;                                   // the collection walked; not owned
-  std::shared_ptr<modern_internal::SharedCursor> psc;  // our cursor (maybe shared); null at the end
+  std::shared_ptr<detail::SharedCursor> psc;  // our cursor (maybe shared); null at the end
   unsigned long nPos;                  // our place: steps from the top
   short nXACTSeen;                     // the collection's nXACT at begin()
   WalkOf eWalk;                        // what we read at each place
@@ -392,7 +392,7 @@ ObjectRange<T> Objects(CrCollection& crc) {
 // live in the global namespace), so range-for and std algorithms take the
 // collections directly.
 inline tarncoll::CollectionIterator<void> begin(CPCollection& coll) {
-  return tarncoll::CollectionIterator<void>(&coll, tarncoll::modern_internal::ItemWalkFor(&coll));
+  return tarncoll::CollectionIterator<void>(&coll, tarncoll::detail::ItemWalkFor(&coll));
 }
 inline tarncoll::CollectionIterator<void> end(CPCollection&) { return tarncoll::CollectionIterator<void>(); }
 
