@@ -1,8 +1,13 @@
-// Symbol visibility for the tarncoll shared library.
-//
-// The library is built with -fvisibility=hidden; every public class and
-// every exported datum carries TARNCOLL_API so that exactly those are
-// visible to programs that load the library.
+/// \file
+/// Symbol visibility for the tarncoll shared library.
+///
+/// The library is built with -fvisibility=hidden; every public class and
+/// every exported datum carries TARNCOLL_API so that exactly those are
+/// visible to programs that load the library.
+///
+/// \def TARNCOLL_API
+/// Gives a class or datum default visibility, so that the library exports
+/// it (empty for compilers without visibility attributes).
 #ifndef TARNCOLL_UTIL_EXPORT_H
 #define TARNCOLL_UTIL_EXPORT_H
 
