@@ -8,7 +8,8 @@
 //
 // The tree functions touch only the tree fields of the nodes (plfLeft,
 // plfRight, plfParent, nBalance) and the root pointer they are given; the
-// list functions only plfPrev, plfNext, head and tail.  None touches counts,
+// list functions only plfPrev, plfNext, head and tail (MergeLists sets
+// both kinds, as the merge's nodes leave their trees).  None touches counts,
 // keys or items.  nBalance is height(right) - height(left).  They are free
 // functions so that tests can run them on hand-built nodes, and the class
 // calls its own virtual hooks between them.
@@ -74,10 +75,11 @@ void RebalanceAfterInsert(Leaf** pproot, Leaf* parent);
 // subtree keeps its height.  O(log n).
 void HelpDeleteBalance(Leaf** pproot, int nDirection, Leaf* node);
 
-// Takes node out of the tree (not the list).  A node with two children is
-// replaced by its in-order predecessor when its balance is -1, else by its
-// successor; the replacement moves into node's place and takes its balance.
-// Clears node's tree fields.  O(log n).
+// Takes node out of the tree (not the list): the tree step of every
+// removal.  A node with two children is replaced by its in-order
+// predecessor when its balance is -1, else by its successor; the
+// replacement moves into node's place and takes its balance.  A childless
+// root leaves *pproot null.  Clears node's tree fields.  O(log n).
 void Unlink(Leaf** pproot, Leaf* node);
 
 // The balanced tree of v[0..n-1], middle of each range on top; parts of 1
