@@ -208,32 +208,25 @@ void CPTree::Add(void* pvData, void* pvKey) {
 
 Leaf* CPTree::InsertLeaf(void* pvData, void* pvKey) {
   if (pvKey == nullptr && etdsState == etreeString) return nullptr;  // a null text has no order
-  if (plfRoot == nullptr) {
-    Leaf* plfNew = new Leaf(pvKey, pvData);
-    CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
-    plfRoot = plfNew;
-    ListInsert(plfNew, nullptr);
-    CountIn();
-    NoteKeyUse(pvKey);
-    return plfNew;
-  }
-
-  int nSide = 0;
-  Leaf* plfParent =
-      WithOrder(etdsState, [&](auto order) { return avl::LocateSlot(plfRoot, pvKey, order, &nSide); });
-  if (nSide == 0) {
-    // An equal key: only the item changes (no count, no nXACT).
-    plfParent->pvData = pvData;
-    plfParent->_set_pvTheData(pvData);
-    return nullptr;
+  // The first node has no parent: it becomes the root.
+  Leaf* plfParent = nullptr;
+  int nSide = 1;
+  if (plfRoot != nullptr) {
+    plfParent = WithOrder(etdsState, [&](auto order) { return avl::LocateSlot(plfRoot, pvKey, order, &nSide); });
+    if (nSide == 0) {
+      // An equal key: only the item changes (no count, no nXACT).
+      plfParent->pvData = pvData;
+      plfParent->_set_pvTheData(pvData);
+      return nullptr;
+    }
   }
 
   Leaf* plfNew = new Leaf(pvKey, pvData);
   CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
   avl::Attach(&plfRoot, plfNew, plfParent, nSide);
-  ListInsert(plfNew, plfParent);
+  ListInsert(plfNew, plfParent);  // virtual; sees the new node linked, not yet rebalanced
   CountIn();
-  avl::RebalanceAfterInsert(&plfRoot, plfParent);
+  if (plfParent != nullptr) avl::RebalanceAfterInsert(&plfRoot, plfParent);
   NoteKeyUse(pvKey);
   return plfNew;
 }
@@ -254,7 +247,8 @@ void CPTree::DetachLeaf(Leaf* plf) {
 
 void CPTree::RemoveLeaf(Leaf* plf) {
   CountOut();  // Assert "nLength >0" before any change
-  ListRemove(plf);  // virtual: before the node leaves the tree
+  // Virtual, before the node leaves the tree.
+  ListRemove(plf);
   avl::Unlink(&plfRoot, plf);
   DropKeyUse(plf->pvKey);
   if (bDeleteLeaves) {

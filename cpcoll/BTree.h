@@ -322,8 +322,9 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   static CrDictionary* pcrdctStringKeys;
 
  protected:
-  // Copies the collection part and the key kind of other, nothing else
-  // (for derived copy constructors that copy the nodes themselves).
+  // Copies the collection part and the key kind of other; the nodes too
+  // when bCopyLeaves (placed by CPTree's own hooks, as this is a base
+  // constructor), so derived copy constructors pass false and copy them.
   CPTree(const CPTree& other, bool bCopyLeaves);
 
   // List hooks, called for each node attached (with its tree parent, null
@@ -336,9 +337,9 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   // DetachLeaf of a non-null node of this tree (internal).
   TARNCOLL_TREE_LOCAL void RemoveLeaf(Leaf* plf);
 
-  // Adds a node for every node of other, in other's list order, through
-  // Add (so this object's list hooks place them).  Frees what it added
-  // when an allocation fails.
+  // Adds a node for every node of other, in other's list order, by the
+  // insertion itself (keys taken verbatim; this object's list hooks place
+  // them).  Frees what it added when an allocation fails.
   void CopyLeavesFrom(const CPTree& other);
 
   enumTreeDataState etdsState;  // key kind

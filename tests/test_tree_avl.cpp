@@ -318,11 +318,10 @@ TEST(AvlMergeLists, EqualKeysKeepTheFirstListsNodeAndDropTheOther) {
   Leaf* hc = nullptr;
   Leaf* tc = nullptr;
   for (int k : {4, 5}) Append(&hc, &tc, nc(k));
-  EXPECT_EQ(avl::MergeLists(static_cast<Leaf*>(nullptr), hc, out.data(), avl::NumberOrder(), [](Leaf*) { FAIL(); }),
-            2);
+  EXPECT_EQ(avl::MergeLists(static_cast<Leaf*>(nullptr), hc, out.data(), avl::NumberOrder(), [](Leaf*) { FAIL(); }), 2);
   EXPECT_EQ(ListKeys(out[0], out[1]), "4 5");
-  EXPECT_EQ(avl::MergeLists(static_cast<Leaf*>(nullptr), static_cast<Leaf*>(nullptr), out.data(),
-                            avl::NumberOrder(), [](Leaf*) { FAIL(); }),
+  EXPECT_EQ(avl::MergeLists(static_cast<Leaf*>(nullptr), static_cast<Leaf*>(nullptr), out.data(), avl::NumberOrder(),
+                            [](Leaf*) { FAIL(); }),
             0);
 }
 
