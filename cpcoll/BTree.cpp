@@ -1,7 +1,6 @@
 #include <cpcoll/BTree.h>
 
 #include <cstdint>
-#include <cstring>
 #include <new>
 
 #include <cpcoll/detail/avl.h>
@@ -13,104 +12,16 @@ namespace {
 const char kSource[] = "cpcoll\\BTree";
 const char kEmptyText[] = "";  // the key of every empty CPString key
 
+namespace avl = tarncoll::detail::avl;
+
 inline std::uintptr_t Num(const void* pv) { return reinterpret_cast<std::uintptr_t>(pv); }
 
-// Three-way orders of the two key kinds.
-struct NumberOrder {
-  int operator()(const void* a, const void* b) const { return int(Num(a) > Num(b)) - int(Num(a) < Num(b)); }
-};
-struct TextOrder {
-  // strcmp compares as unsigned char, byte by byte.
-  int operator()(const void* a, const void* b) const {
-    return std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
-  }
-};
-
-// The node of an equal key, or null.  Numbers get plain comparisons (the
-// hot path); texts one three-way comparison per level.
-inline Leaf* FindIn(Leaf* plf, const void* pvKey, NumberOrder) {
-  const std::uintptr_t nKey = Num(pvKey);
-  while (plf != nullptr) {
-    const std::uintptr_t nNode = Num(plf->pvKey);
-    if (nKey < nNode)
-      plf = plf->plfLeft;
-    else if (nKey > nNode)
-      plf = plf->plfRight;
-    else
-      return plf;
-  }
-  return nullptr;
-}
-
-template <class Order>
-inline Leaf* FindIn(Leaf* plf, const void* pvKey, Order order) {
-  while (plf != nullptr) {
-    const int c = order(pvKey, plf->pvKey);
-    if (c < 0)
-      plf = plf->plfLeft;
-    else if (c > 0)
-      plf = plf->plfRight;
-    else
-      return plf;
-  }
-  return nullptr;
-}
-
-// Walks down from the root: the node with an equal key (*pbFound), or the
-// parent to attach below and the side (*pnSide +1 right, -1 left).
-inline Leaf* FindSlot(Leaf* plf, const void* pvKey, NumberOrder, bool* pbFound, int* pnSide) {
-  const std::uintptr_t nKey = Num(pvKey);
-  for (;;) {
-    const std::uintptr_t nNode = Num(plf->pvKey);
-    if (nKey == nNode) {
-      *pbFound = true;
-      return plf;
-    }
-    if (nKey < nNode) {
-      if (plf->plfLeft == nullptr) {
-        *pbFound = false;
-        *pnSide = -1;
-        return plf;
-      }
-      plf = plf->plfLeft;
-    } else {
-      if (plf->plfRight == nullptr) {
-        *pbFound = false;
-        *pnSide = 1;
-        return plf;
-      }
-      plf = plf->plfRight;
-    }
-  }
-}
-
-template <class Order>
-inline Leaf* FindSlot(Leaf* plf, const void* pvKey, Order order, bool* pbFound, int* pnSide) {
-  for (;;) {
-    const int c = order(pvKey, plf->pvKey);
-    if (c == 0) {
-      *pbFound = true;
-      return plf;
-    }
-    Leaf* plfNext = c > 0 ? plf->plfRight : plf->plfLeft;
-    if (plfNext == nullptr) {
-      *pbFound = false;
-      *pnSide = c > 0 ? 1 : -1;
-      return plf;
-    }
-    plf = plfNext;
-  }
-}
-
-// Links a detached node as the nSide child (+1 right, -1 left) of
-// plfParent and counts it in the parent's balance.
-inline void AttachBelow(Leaf* plf, Leaf* plfParent, int nSide) {
-  plf->plfParent = plfParent;
-  if (nSide > 0)
-    plfParent->plfRight = plf;
-  else
-    plfParent->plfLeft = plf;
-  plfParent->nBalance = short(plfParent->nBalance + nSide);
+// Runs fn with the key order of the kind: texts for string trees, numbers
+// otherwise (a tree whose kind is not fixed yet holds pointer keys).
+template <class Fn>
+inline auto WithOrder(enumTreeDataState e, Fn fn) -> decltype(fn(avl::NumberOrder())) {
+  if (e == etreeString) return fn(avl::TextOrder());
+  return fn(avl::NumberOrder());
 }
 
 inline void* AllOnes() { return reinterpret_cast<void*>(~std::uintptr_t(0)); }
@@ -252,13 +163,11 @@ void CPTree::CopyLeavesFrom(const CPTree& other) {
 // ---- Ordering --------------------------------------------------------------
 
 short CPTree::IsGreaterThan(void* pvA, void* pvB) const {
-  if (etdsState == etreeString) return TextOrder()(pvA, pvB) > 0 ? 1 : 0;
-  return Num(pvA) > Num(pvB) ? 1 : 0;
+  return WithOrder(etdsState, [&](auto order) { return order(pvA, pvB) > 0; }) ? 1 : 0;
 }
 
 short CPTree::IsEqualTo(void* pvA, void* pvB) const {
-  if (etdsState == etreeString) return TextOrder()(pvA, pvB) == 0 ? 1 : 0;
-  return Num(pvA) == Num(pvB) ? 1 : 0;
+  return WithOrder(etdsState, [&](auto order) { return order(pvA, pvB) == 0; }) ? 1 : 0;
 }
 
 // ---- String-key uses ----------------------------------------------------------
@@ -283,8 +192,8 @@ void CPTree::CountOut() {
 // ---- Structure: search, insertion, removal ---------------------------------
 
 Leaf* CPTree::FindLeaf(void* pvKey, short) const {
-  if (etdsState == etreeString) return pvKey != nullptr ? FindIn(plfRoot, pvKey, TextOrder()) : nullptr;
-  return FindIn(plfRoot, pvKey, NumberOrder());
+  if (pvKey == nullptr && etdsState == etreeString) return nullptr;  // a null text has no order
+  return WithOrder(etdsState, [&](auto order) { return avl::Locate(plfRoot, pvKey, order); });
 }
 
 void* CPTree::Find(void* pvKey) const {
@@ -299,52 +208,32 @@ void CPTree::Add(void* pvData, void* pvKey) {
 
 Leaf* CPTree::InsertLeaf(void* pvData, void* pvKey) {
   if (pvKey == nullptr && etdsState == etreeString) return nullptr;  // a null text has no order
-  if (plfRoot == nullptr) {
-    Leaf* plfNew = new Leaf(pvKey, pvData);
-    CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
-    plfRoot = plfNew;
-    ListInsert(plfNew, nullptr);
-    CountIn();
-    NoteKeyUse(pvKey);
-    return plfNew;
-  }
-
-  bool bFound = false;
-  int nSide = 0;
-  Leaf* plfParent = etdsState == etreeString ? FindSlot(plfRoot, pvKey, TextOrder(), &bFound, &nSide)
-                                             : FindSlot(plfRoot, pvKey, NumberOrder(), &bFound, &nSide);
-  if (bFound) {
-    // An equal key: only the item changes (no count, no nXACT).
-    plfParent->pvData = pvData;
-    plfParent->_set_pvTheData(pvData);
-    return nullptr;
+  // The first node has no parent: it becomes the root.
+  Leaf* plfParent = nullptr;
+  int nSide = 1;
+  if (plfRoot != nullptr) {
+    plfParent = WithOrder(etdsState, [&](auto order) { return avl::LocateSlot(plfRoot, pvKey, order, &nSide); });
+    if (nSide == 0) {
+      // An equal key: only the item changes (no count, no nXACT).
+      plfParent->pvData = pvData;
+      plfParent->_set_pvTheData(pvData);
+      return nullptr;
+    }
   }
 
   Leaf* plfNew = new Leaf(pvKey, pvData);
   CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
-  AttachBelow(plfNew, plfParent, nSide);
-  ListInsert(plfNew, plfParent);
+  avl::Attach(&plfRoot, plfNew, plfParent, nSide);
+  ListInsert(plfNew, plfParent);  // virtual; sees the new node linked, not yet rebalanced
   CountIn();
-  avl::RebalanceAfterInsert(&plfRoot, plfParent);
+  if (plfParent != nullptr) avl::RebalanceAfterInsert(&plfRoot, plfParent);
   NoteKeyUse(pvKey);
   return plfNew;
 }
 
 void* CPTree::DeleteBalance(void* pvKey) {
-  if (plfRoot == nullptr || (pvKey == nullptr && etdsState == etreeString)) return nullptr;
-  if (plfRoot->plfLeft == nullptr && plfRoot->plfRight == nullptr && IsEqualTo(plfRoot->pvKey, pvKey)) {
-    Leaf* plf = plfRoot;
-    void* pvItem = plf->pvData;
-    CountOut();
-    ListRemove(plf);
-    plfRoot = nullptr;
-    DropKeyUse(plf->pvKey);
-    if (bDeleteLeaves) {
-      if (plfCursor == plf) plfCursor = nullptr;
-      delete plf;
-    }
-    return pvItem;
-  }
+  // A childless root goes the same way as any node: Unlink leaves the tree
+  // empty without rebalancing.
   Leaf* plf = FindLeaf(pvKey, 0);
   if (plf == nullptr) return nullptr;
   void* pvItem = plf->pvData;
@@ -358,6 +247,7 @@ void CPTree::DetachLeaf(Leaf* plf) {
 
 void CPTree::RemoveLeaf(Leaf* plf) {
   CountOut();  // Assert "nLength >0" before any change
+  // Virtual, before the node leaves the tree.
   ListRemove(plf);
   avl::Unlink(&plfRoot, plf);
   DropKeyUse(plf->pvKey);
@@ -373,44 +263,20 @@ void CPTree::RemoveLeaf(Leaf* plf) {
 void CPTree::ListInsert(Leaf* plf, Leaf* plfPos) {
   if (plf == nullptr) return;
   if (plfHead == nullptr) {
-    plf->plfNext = nullptr;
-    plf->plfPrev = nullptr;
-    plfHead = plf;
-    plfTail = plf;
+    avl::LinkAlone(&plfHead, &plfTail, plf);
     return;
   }
   CP_ASSERT(plfPos != nullptr, kSource, "plfPos != 0");
-  if (IsGreaterThan(plfPos->pvKey, plf->pvKey)) {
-    // before plfPos
-    plf->plfNext = plfPos;
-    plf->plfPrev = plfPos->plfPrev;
-    if (plfPos->plfPrev != nullptr)
-      plfPos->plfPrev->plfNext = plf;
-    else
-      plfHead = plf;
-    plfPos->plfPrev = plf;
-  } else {
-    // after plfPos
-    plf->plfPrev = plfPos;
-    plf->plfNext = plfPos->plfNext;
-    if (plfPos->plfNext != nullptr)
-      plfPos->plfNext->plfPrev = plf;
-    else
-      plfTail = plf;
-    plfPos->plfNext = plf;
-  }
+  // A new leaf is the in-order neighbour of its parent.
+  if (IsGreaterThan(plfPos->pvKey, plf->pvKey))
+    avl::LinkBefore(&plfHead, plf, plfPos);
+  else
+    avl::LinkAfter(&plfTail, plf, plfPos);
 }
 
 void CPTree::ListRemove(Leaf* plf) {
   if (plf == nullptr || plfHead == nullptr) return;
-  if (plf->plfPrev != nullptr)
-    plf->plfPrev->plfNext = plf->plfNext;
-  else
-    plfHead = plf->plfNext;
-  if (plf->plfNext != nullptr)
-    plf->plfNext->plfPrev = plf->plfPrev;
-  else
-    plfTail = plf->plfPrev;
+  avl::Unthread(&plfHead, &plfTail, plf);
 }
 
 // ---- Merge -------------------------------------------------------------------
@@ -440,45 +306,14 @@ long CPTree::BuildVectorFromTwoTrees(Leaf*** pppv, CPTree* ptreeA, CPTree* ptree
   Leaf* plfA = ptreeA->plfCursor;
   Leaf* plfB = ptreeB->plfCursor;
 
-  long n = 0;
-  Leaf* plfLast = nullptr;
-  // Appends plf to the vector and to the new list; its next link must have
-  // been read already.
-  auto take = [&](Leaf* plf) {
-    plf->plfLeft = nullptr;
-    plf->plfRight = nullptr;
-    plf->plfParent = nullptr;
-    plf->plfPrev = plfLast;
-    if (plfLast != nullptr) plfLast->plfNext = plf;
-    pplfVector[n++] = plf;
-    plfLast = plf;
-  };
-  while (plfA != nullptr && plfB != nullptr) {
-    if (IsGreaterThan(plfB->pvKey, plfA->pvKey)) {
-      Leaf* plfNext = plfA->plfNext;
-      take(plfA);
-      plfA = plfNext;
-    } else if (IsGreaterThan(plfA->pvKey, plfB->pvKey)) {
-      Leaf* plfNext = plfB->plfNext;
-      take(plfB);
-      plfB = plfNext;
-    } else {
-      // Equal keys: this tree's node stays, the other's goes with its item.
-      Leaf* plfNextA = plfA->plfNext;
-      Leaf* plfNextB = plfB->plfNext;
-      take(plfA);
-      ptreeB->DropKeyUse(plfB->pvKey);
-      delete plfB;
-      plfA = plfNextA;
-      plfB = plfNextB;
-    }
-  }
-  for (Leaf* plfRest = plfA != nullptr ? plfA : plfB; plfRest != nullptr;) {
-    Leaf* plfNext = plfRest->plfNext;
-    take(plfRest);
-    plfRest = plfNext;
-  }
-  if (plfLast != nullptr) plfLast->plfNext = nullptr;
+  // All comparisons in this tree's order; an equal key keeps this tree's
+  // node, and the other's goes with its item.
+  const long n = WithOrder(etdsState, [&](auto order) {
+    return avl::MergeLists(plfA, plfB, pplfVector, order, [ptreeB](Leaf* plf) {
+      ptreeB->DropKeyUse(plf->pvKey);
+      delete plf;
+    });
+  });
 
   ptreeA->DetachAll();
   ptreeB->DetachAll();
@@ -633,11 +468,10 @@ void CPTree::RelinkTreeFromList() {
       plfRoot = plf;
       continue;
     }
-    bool bFound = false;  // the keys are distinct: never found
-    int nSide = 0;
-    Leaf* plfParent = etdsState == etreeString ? FindSlot(plfRoot, plf->pvKey, TextOrder(), &bFound, &nSide)
-                                               : FindSlot(plfRoot, plf->pvKey, NumberOrder(), &bFound, &nSide);
-    AttachBelow(plf, plfParent, nSide);
+    int nSide = 0;  // the keys are distinct: never 0
+    Leaf* plfParent =
+        WithOrder(etdsState, [&](auto order) { return avl::LocateSlot(plfRoot, plf->pvKey, order, &nSide); });
+    avl::Attach(&plfRoot, plf, plfParent, nSide);
     avl::RebalanceAfterInsert(&plfRoot, plfParent);
   }
   nLength = n;
@@ -745,7 +579,7 @@ void CPTree::DetachKeyString(CPString* pstrKey) {
 void CPTree::DetachKeyNum(unsigned long nKey) {
   RequireKind(etreeNumber);
   // DeleteBalance's outcome, with the numeric search inlined.
-  Leaf* plf = FindIn(plfRoot, reinterpret_cast<void*>(nKey), NumberOrder());
+  Leaf* plf = avl::Locate(plfRoot, reinterpret_cast<const void*>(nKey), avl::NumberOrder());
   if (plf != nullptr) RemoveLeaf(plf);
 }
 
@@ -772,35 +606,35 @@ void CPTree::DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) {
 void* CPTree::FindKeyString(const char* pszKey, unsigned long*) {
   RequireKind(etreeString);
   if (pszKey == nullptr) return nullptr;
-  Leaf* plf = FindIn(plfRoot, pszKey, TextOrder());
+  Leaf* plf = avl::Locate(plfRoot, pszKey, avl::TextOrder());
   return plf != nullptr ? plf->pvData : nullptr;
 }
 
 void* CPTree::FindKeyString(CPString* pstrKey) {
   RequireKind(etreeString);
   if (pstrKey == nullptr) return nullptr;
-  Leaf* plf = FindIn(plfRoot, pstrKey->GetBuffer(), TextOrder());
+  Leaf* plf = avl::Locate(plfRoot, pstrKey->GetBuffer(), avl::TextOrder());
   return plf != nullptr ? plf->pvData : nullptr;
 }
 
 long CPTree::ExistsKeyNum(unsigned long nKey) {
   if (etdsState == etreeNone) etdsState = etreeNumber;
   if (etdsState != etreeNumber) return 0;  // a number cannot be read as a text
-  Leaf* plf = FindIn(plfRoot, reinterpret_cast<void*>(nKey), NumberOrder());
+  Leaf* plf = avl::Locate(plfRoot, reinterpret_cast<const void*>(nKey), avl::NumberOrder());
   return plf != nullptr ? static_cast<long>(Num(plf->pvData)) : 0;
 }
 
 long CPTree::ExistsKeyString(CPString* pstrKey) {
   if (etdsState == etreeNone) etdsState = etreeString;
   if (etdsState != etreeString || pstrKey == nullptr) return 0;
-  Leaf* plf = FindIn(plfRoot, pstrKey->GetBuffer(), TextOrder());
+  Leaf* plf = avl::Locate(plfRoot, pstrKey->GetBuffer(), avl::TextOrder());
   return plf != nullptr ? static_cast<long>(Num(plf->pvData)) : 0;
 }
 
 long CPTree::ExistsKeyString(const char* pszKey, unsigned long*) {
   if (etdsState == etreeNone) etdsState = etreeString;
   if (etdsState != etreeString || pszKey == nullptr) return 0;
-  Leaf* plf = FindIn(plfRoot, pszKey, TextOrder());
+  Leaf* plf = avl::Locate(plfRoot, pszKey, avl::TextOrder());
   return plf != nullptr ? static_cast<long>(Num(plf->pvData)) : 0;
 }
 

@@ -56,6 +56,7 @@
 #define TARNCOLL_CPCOLL_BTREE_H
 
 #include <cpcoll/cpcollec.h>
+#include <cpcoll/detail/avl_search.h>
 #include <cpcoll/iterate.h>
 #include <util/CPString.h>
 #include <util/Createable.h>
@@ -149,9 +150,11 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   // the same key kind; the copy owns its nodes (bDeleteLeaves 1).
   // O(n log n).  A failed allocation frees what was copied and reports.
   CPTree(const CPTree& other);
-  // Deep copy as above; the old content is dropped first (its nodes freed
-  // when bDeleteLeaves), so a failed allocation leaves this tree empty.
-  // nXACT moves on (it never goes back), so cursors see the change.
+  // Deep copy as above, all or nothing: the copy is built while the old
+  // nodes are set aside, and they are freed (when bDeleteLeaves) only once
+  // it is complete; a failed allocation frees the partial copy, puts the
+  // old content back and reports.  On success nXACT moves on by one for the
+  // emptying and one per copied node, so cursors see the change.
   CPTree& operator=(const CPTree& other);
   // DetachAll: frees the nodes when bDeleteLeaves, never the items.
   ~CPTree() override;
@@ -248,16 +251,9 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   // Inline: the numeric lookup is most callers' hot path.
   void* FindKeyNum(unsigned long nKey) override {
     if (etdsState != etreeNumber) ReportKind(etreeNumber);
-    for (Leaf* plf = plfRoot; plf != nullptr;) {
-      const unsigned long nNode = reinterpret_cast<unsigned long>(plf->pvKey);
-      if (nKey < nNode)
-        plf = plf->plfLeft;
-      else if (nKey > nNode)
-        plf = plf->plfRight;
-      else
-        return plf->pvData;
-    }
-    return nullptr;
+    Leaf* plf = tarncoll::detail::avl::Locate(plfRoot, reinterpret_cast<const void*>(nKey),
+                                              tarncoll::detail::avl::NumberOrder());
+    return plf != nullptr ? plf->pvData : nullptr;
   }
   void* FindKeyString(const char* pszKey, unsigned long* pnCRC) override;
   void* FindKeyString(CPString* pstrKey) override;
@@ -326,8 +322,9 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   static CrDictionary* pcrdctStringKeys;
 
  protected:
-  // Copies the collection part and the key kind of other, nothing else
-  // (for derived copy constructors that copy the nodes themselves).
+  // Copies the collection part and the key kind of other; the nodes too
+  // when bCopyLeaves (placed by CPTree's own hooks, as this is a base
+  // constructor), so derived copy constructors pass false and copy them.
   CPTree(const CPTree& other, bool bCopyLeaves);
 
   // List hooks, called for each node attached (with its tree parent, null
@@ -340,9 +337,9 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   // DetachLeaf of a non-null node of this tree (internal).
   TARNCOLL_TREE_LOCAL void RemoveLeaf(Leaf* plf);
 
-  // Adds a node for every node of other, in other's list order, through
-  // Add (so this object's list hooks place them).  Frees what it added
-  // when an allocation fails.
+  // Adds a node for every node of other, in other's list order, by the
+  // insertion itself (keys taken verbatim; this object's list hooks place
+  // them).  Frees what it added when an allocation fails.
   void CopyLeavesFrom(const CPTree& other);
 
   enumTreeDataState etdsState;  // key kind
@@ -365,8 +362,9 @@ class TARNCOLL_API CPTree : public CPKeyedCollection {
   // Collects both trees' nodes in key order into a new vector (*pppv),
   // empties both trees; returns the node count.
   TARNCOLL_TREE_LOCAL long BuildVectorFromTwoTrees(Leaf*** pppv, CPTree* ptreeA, CPTree* ptreeB);
-  // The balanced tree of v[0..n-1] (sorted, tree links clear); each
-  // balance from the real subtree heights.  *pCount counts recursive calls.
+  // The balanced tree of v[0..n-1] (sorted; stale tree links are
+  // overwritten); each balance from the real subtree heights.  *pCount
+  // counts recursive calls.
   TARNCOLL_TREE_LOCAL static Leaf* BuildTree(Leaf** v, long n, long* pCount);
   // Frees every node (when bDeleteLeaves), each item handed to pfnKill
   // first.  A kill that throws: its node is gone, the rest stay (RelinkTreeFromList).

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include <cpcoll/detail/avl.h>
+
 CPQueue::CPQueue() : bInsertAtTop(0) {}
 
 CPQueue::CPQueue(const CPQueue& other) : Createable(), CPTree(other, false), bInsertAtTop(0) {
@@ -56,32 +58,14 @@ void* CPQueue::DetachTop() {
 
 void CPQueue::ListInsert(Leaf* plf, Leaf*) {
   if (plf == nullptr) return;
-  if (plfHead == nullptr) {
-    plf->plfNext = nullptr;
-    plf->plfPrev = nullptr;
-    plfHead = plf;
-    plfTail = plf;
-  } else if (!bInsertAtTop) {
-    plfTail->plfNext = plf;
-    plf->plfNext = nullptr;
-    plf->plfPrev = plfTail;
-    plfTail = plf;
-  } else {
-    plfHead->plfPrev = plf;
-    plf->plfPrev = nullptr;
-    plf->plfNext = plfHead;
-    plfHead = plf;
-  }
+  if (plfHead == nullptr)
+    tarncoll::detail::avl::LinkAlone(&plfHead, &plfTail, plf);
+  else if (!bInsertAtTop)
+    tarncoll::detail::avl::LinkAfter(&plfTail, plf, plfTail);
+  else
+    tarncoll::detail::avl::LinkBefore(&plfHead, plf, plfHead);
 }
 
-void CPQueue::ListRemove(Leaf* plf) {
-  if (plf == nullptr || plfHead == nullptr) return;
-  if (plf->plfNext != nullptr)
-    plf->plfNext->plfPrev = plf->plfPrev;
-  else
-    plfTail = plf->plfPrev;
-  if (plf->plfPrev != nullptr)
-    plf->plfPrev->plfNext = plf->plfNext;
-  else
-    plfHead = plf->plfNext;
-}
+// Unthreading does not depend on the list's order: the tree's own hook
+// serves (called directly, as this is the override).
+void CPQueue::ListRemove(Leaf* plf) { CPTree::ListRemove(plf); }

@@ -15,8 +15,8 @@
 //   3. Length() equals the number of nodes of ptreeThe.
 //
 // Costs: adds, finds, removes by key O(log n) (an existence test and one
-// tree operation); walks and cursor steps O(1) per object; RemoveAll, the
-// destructor and copies O(n) (copies O(n log n)).
+// tree operation); walks and cursor steps O(1) per object; RemoveAll and
+// the destructor O(n); copies O(n log n) (every node is inserted anew).
 #ifndef TARNCOLL_CPCOLL_CRTREE_H
 #define TARNCOLL_CPCOLL_CRTREE_H
 
@@ -71,7 +71,7 @@ class TARNCOLL_API CrTree : public CrKeyedCollection {
   short ExistsKeyString(const char* pszKey, unsigned long* pnCRC) override;
   // The action receives the tree's nodes (Leaf).
   void ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) override;
-  // Not supported: Assert "1==0", result null.
+  // Not supported: reports "1==0" (the report does not return).
   CrCollection* AllThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) override;
   // The first / next node (a Leaf, itself a Createable) that the condition
   // accepts; the condition receives nodes.  The search goes on from the

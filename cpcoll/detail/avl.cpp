@@ -2,6 +2,8 @@
 
 #include <cpcoll/BTree.h>
 
+namespace tarncoll {
+namespace detail {
 namespace avl {
 
 namespace {
@@ -256,3 +258,5 @@ Leaf* BuildTree(Leaf** v, long n, long* pnCount) {
 }
 
 }  // namespace avl
+}  // namespace detail
+}  // namespace tarncoll

@@ -1,10 +1,18 @@
-// Internal: the AVL pointer surgery of CPTree, on plain Leaf pointers.
+// Internal: the algorithm layer of CPTree, on plain node pointers.
 //
-// These functions touch only the tree fields of the nodes (plfLeft,
-// plfRight, plfParent, nBalance) and the root pointer they are given; never
-// the list links, counts or keys.  nBalance is height(right) -
-// height(left).  They are free functions so that tests can run them on
-// hand-built nodes.
+// Search and descent (avl_search.h): Locate, LocateSlot over a key order.
+// Structure (these functions): attaching a leaf, rotations, rebalancing
+// after an insertion or a removal, unlinking a node, building a balanced
+// tree from a sorted vector, merging two sorted lists into one.  List
+// threading: linking a node into and out of the head/tail list.
+//
+// The tree functions touch only the tree fields of the nodes (plfLeft,
+// plfRight, plfParent, nBalance) and the root pointer they are given; the
+// list functions only plfPrev, plfNext, head and tail (MergeLists sets
+// both kinds, as the merge's nodes leave their trees).  None touches counts,
+// keys or items.  nBalance is height(right) - height(left).  They are free
+// functions so that tests can run them on hand-built nodes, and the class
+// calls its own virtual hooks between them.
 //
 //   RotateLeft(X):        X                R
 //                        / \              / \   (the new subtree top
@@ -18,9 +26,32 @@
 #ifndef TARNCOLL_CPCOLL_DETAIL_AVL_H
 #define TARNCOLL_CPCOLL_DETAIL_AVL_H
 
+#include <cpcoll/detail/avl_search.h>
+
 class Leaf;
 
+namespace tarncoll {
+namespace detail {
 namespace avl {
+
+// Links the detached node as the side child (-1 left, +1 right) of parent
+// and counts it in parent's balance, the slot LocateSlot found; a null
+// parent makes it the root.  Does not rebalance: the caller runs
+// RebalanceAfterInsert(root, parent) once its own bookkeeping is done.
+// O(1).
+template <class Node>
+inline void Attach(Node** root, Node* node, Node* parent, int side) {
+  node->plfParent = parent;
+  if (parent == nullptr) {
+    *root = node;
+    return;
+  }
+  if (side > 0)
+    parent->plfRight = node;
+  else
+    parent->plfLeft = node;
+  parent->nBalance = short(parent->nBalance + side);
+}
 
 // Left rotation at x (nothing when x has no right child).  When the right
 // child leans left (-1) it is first rotated right.  *pproot is updated when
@@ -44,21 +75,125 @@ void RebalanceAfterInsert(Leaf** pproot, Leaf* parent);
 // subtree keeps its height.  O(log n).
 void HelpDeleteBalance(Leaf** pproot, int nDirection, Leaf* node);
 
-// Takes node out of the tree (not the list).  A node with two children is
-// replaced by its in-order predecessor when its balance is -1, else by its
-// successor; the replacement moves into node's place and takes its balance.
-// Clears node's tree fields.  O(log n).
+// Takes node out of the tree (not the list): the tree step of every
+// removal.  A node with two children is replaced by its in-order
+// predecessor when its balance is -1, else by its successor; the
+// replacement moves into node's place and takes its balance.  A childless
+// root leaves *pproot null.  Clears node's tree fields.  O(log n).
 void Unlink(Leaf** pproot, Leaf* node);
 
 // The balanced tree of v[0..n-1], middle of each range on top; parts of 1
 // to 3 nodes are linked directly.  Every balance comes from the real
-// heights.  The top's plfParent is left for the caller.  *pnCount is
-// incremented before each recursive call.  Requires clear tree links.
+// heights.  Every node's tree links are set afresh (stale ones do not
+// matter); the list links are left alone.  The top's plfParent is null.
+// *pnCount is incremented before each recursive call.  O(n).
 Leaf* BuildTree(Leaf** v, long n, long* pnCount);
 
 Leaf* Leftmost(Leaf* node);   // smallest node of the subtree
 Leaf* Rightmost(Leaf* node);  // largest node of the subtree
 
+// Merges two lists, each in ascending order (from a and from b along
+// plfNext), into out[0..], which has room for both.  Each node taken has
+// its tree links cleared and is relinked into one new list in the order of
+// out (the first's plfPrev and the last's plfNext null).  On equal keys a's
+// node is taken and b's is handed to drop(node), after both lists have
+// moved past it.  Returns the number of nodes in out.  O(n + m).
+template <class Node, class Order, class Drop>
+long MergeLists(Node* a, Node* b, Node** out, Order order, Drop drop) {
+  long n = 0;
+  Node* last = nullptr;
+  // Appends node to out and to the new list; its next link must have been
+  // read already.
+  auto take = [&](Node* node) {
+    node->plfLeft = nullptr;
+    node->plfRight = nullptr;
+    node->plfParent = nullptr;
+    node->plfPrev = last;
+    if (last != nullptr) last->plfNext = node;
+    out[n++] = node;
+    last = node;
+  };
+  while (a != nullptr && b != nullptr) {
+    const int c = order(a->pvKey, b->pvKey);
+    if (c < 0) {
+      Node* next = a->plfNext;
+      take(a);
+      a = next;
+    } else if (c > 0) {
+      Node* next = b->plfNext;
+      take(b);
+      b = next;
+    } else {
+      Node* nextA = a->plfNext;
+      Node* nextB = b->plfNext;
+      take(a);
+      drop(b);
+      a = nextA;
+      b = nextB;
+    }
+  }
+  for (Node* rest = a != nullptr ? a : b; rest != nullptr;) {
+    Node* next = rest->plfNext;
+    take(rest);
+    rest = next;
+  }
+  if (last != nullptr) last->plfNext = nullptr;
+  return n;
+}
+
+// ---- List threading (plfPrev/plfNext, head and tail) -------------------
+
+// The node becomes the whole list.  O(1).
+template <class Node>
+inline void LinkAlone(Node** head, Node** tail, Node* node) {
+  node->plfNext = nullptr;
+  node->plfPrev = nullptr;
+  *head = node;
+  *tail = node;
+}
+
+// Links the node immediately before pos (of a non-empty list); *head
+// follows when pos was the head.  O(1).
+template <class Node>
+inline void LinkBefore(Node** head, Node* node, Node* pos) {
+  node->plfNext = pos;
+  node->plfPrev = pos->plfPrev;
+  if (pos->plfPrev != nullptr)
+    pos->plfPrev->plfNext = node;
+  else
+    *head = node;
+  pos->plfPrev = node;
+}
+
+// Links the node immediately after pos (of a non-empty list); *tail
+// follows when pos was the tail.  O(1).
+template <class Node>
+inline void LinkAfter(Node** tail, Node* node, Node* pos) {
+  node->plfPrev = pos;
+  node->plfNext = pos->plfNext;
+  if (pos->plfNext != nullptr)
+    pos->plfNext->plfPrev = node;
+  else
+    *tail = node;
+  pos->plfNext = node;
+}
+
+// Links the node's neighbours to each other (or moves *head / *tail past
+// it); the node's own links stay as they were.  O(1).
+template <class Node>
+inline void Unthread(Node** head, Node** tail, Node* node) {
+  if (node->plfPrev != nullptr)
+    node->plfPrev->plfNext = node->plfNext;
+  else
+    *head = node->plfNext;
+  if (node->plfNext != nullptr)
+    node->plfNext->plfPrev = node->plfPrev;
+  else
+    *tail = node->plfPrev;
+}
+
 }  // namespace avl
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif
