@@ -116,9 +116,9 @@ std::size_t NewSlabsForExchanges(int nNodes, int nRounds) {
   };
   exchange();
   exchange();
-  const std::size_t nSlabs = tarncoll_detail::NodeSlabCount();
+  const std::size_t nSlabs = tarncoll::detail::NodeSlabCount();
   for (int round = 0; round < nRounds; ++round) exchange();
-  return tarncoll_detail::NodeSlabCount() - nSlabs;
+  return tarncoll::detail::NodeSlabCount() - nSlabs;
 }
 
 // Nodes made by one thread and released by another: the blocks come back
@@ -134,7 +134,7 @@ TEST(CPListFastPaths, NodesMovingBetweenThreadsAreReused) {
 // through its exit.
 TEST(CPListFastPaths, SmallListsReleasedByAnotherThreadAreReused) {
   if (!TARNCOLL_NODE_POOL) GTEST_SKIP() << "node pool disabled in this build";
-  static_assert(500 < tarncoll_detail::kNodeCacheLimit, "less than one chain");
+  static_assert(500 < tarncoll::detail::kNodeCacheLimit, "less than one chain");
   EXPECT_LE(NewSlabsForExchanges(500, 40), 1u);  // 20000 blocks if none came back
 }
 
