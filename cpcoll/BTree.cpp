@@ -689,3 +689,17 @@ void* CPTree::NextThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
 }
 
 void* CPTree::RetrieveInternalContainer() { return nullptr; }
+
+// ---- Leaf: nodes from the pool's 96-byte class ------------------------------
+
+#include <cpcoll/detail/node_pool.h>
+
+static_assert(sizeof(Leaf) <= tarncoll::detail::kLeafBlockSize, "a tree node must fit a pool block");
+
+void* Leaf::operator new(std::size_t nSize) noexcept {
+  return tarncoll::detail::pool::New(nSize, tarncoll::detail::kLeafBlockSize, tarncoll::detail::TakeLeafBlock);
+}
+
+void Leaf::operator delete(void* pv, std::size_t nSize) noexcept {
+  tarncoll::detail::pool::Delete(pv, nSize, tarncoll::detail::kLeafBlockSize, tarncoll::detail::GiveLeafBlock);
+}

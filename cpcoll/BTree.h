@@ -40,7 +40,7 @@
 // Costs: AddKeyNum/FindKeyNum/DetachKeyNum O(log n) (one root-to-leaf walk
 // and one upward rebalancing walk); Smallest, Largest, cursor steps O(1);
 // walks O(n) along the list; Merge O(n + m) relinking the nodes; copies
-// O(n log n).  A node is one allocation of 96 bytes (112 with malloc's
+// O(n log n).  A node is one 96-byte block of the node pool (no allocator
 // header).
 //
 // Reports (source "cpcoll\BTree"): "etdsState == etreeNumber",
@@ -94,6 +94,12 @@ class TARNCOLL_API Leaf : public CPInternalContainer {
   Leaf(const Leaf&) = delete;
   Leaf& operator=(const Leaf&) = delete;
   ~Leaf() override;
+
+  // Nodes are 96-byte blocks of the node pool (null on failure, counted by
+  // Createable's allocation failure hook); a larger derived node comes from
+  // Createable's allocation.  Either may be freed by any thread.
+  static void* operator new(std::size_t nSize) noexcept;
+  static void operator delete(void* pv, std::size_t nSize) noexcept;
 
   void* _get_pvKey() const { return pvKey; }
   void* _get_pvData() const { return pvData; }

@@ -1,11 +1,27 @@
 #include <cpcoll/CPDictionaryAssociation.h>
 
+#include <cstring>
+
+#include <cpcoll/detail/node_pool.h>
 #include <cpcoll/detail/report.h>
 
 namespace {
 const char kSource[] = "cpcoll\\Cpdict";
 const char kUnNamed[] = "UnNamed";
 }  // namespace
+
+#if defined(__x86_64__) || defined(__aarch64__)
+static_assert(sizeof(CPDictionaryAssociation) == 40, "an entry keeps its 40 bytes");
+#endif
+static_assert(sizeof(CPDictionaryAssociation) <= tarncoll::detail::kEntryBlockSize, "an entry must fit a pool block");
+
+void* CPDictionaryAssociation::operator new(std::size_t nSize) noexcept {
+  return tarncoll::detail::pool::New(nSize, tarncoll::detail::kEntryBlockSize, tarncoll::detail::TakeEntryBlock);
+}
+
+void CPDictionaryAssociation::operator delete(void* pv, std::size_t nSize) noexcept {
+  tarncoll::detail::pool::Delete(pv, nSize, tarncoll::detail::kEntryBlockSize, tarncoll::detail::GiveEntryBlock);
+}
 
 CPDictionaryAssociation::CPDictionaryAssociation()
     : Createable(), bUseString(1), bfFlags(0), nKeyCRC(0), pstrKey(nullptr), pvValue(nullptr), pbktNode(nullptr) {}
@@ -50,7 +66,17 @@ void CPDictionaryAssociation::TakeKeyString(CPString* pstr) {
 }
 
 CPString* CPDictionaryAssociation::NewKeyString(const char* pszText) {
-  CPString* pstr = new CPString(pszText && *pszText ? pszText : kUnNamed);
+  return NewKeyString(pszText, pszText ? std::strlen(pszText) : 0, nullptr);
+}
+
+CPString* CPDictionaryAssociation::NewKeyString(const char* pszText, unsigned long nLength, const unsigned long* pnCRC) {
+  CPString* pstr;
+  if (nLength == 0 || pszText == nullptr)
+    pstr = CPString::NewInOneBlock(kUnNamed, sizeof kUnNamed - 1);
+  else if (pnCRC)
+    pstr = CPString::NewInOneBlock(pszText, nLength, static_cast<unsigned short>(*pnCRC));
+  else
+    pstr = CPString::NewInOneBlock(pszText, nLength);
   if (pstr) pstr->AddRef();
   return pstr;
 }
@@ -60,7 +86,7 @@ CPString* CPDictionaryAssociation::KeepKeyString(CPString* pstrKey, bool* pbShar
   if (!pstrKey) return NewKeyString(nullptr);
   CPString* pstr = pstrKey;
   if (pstrKey->_get_nRefCount() == 0) {
-    pstr = new CPString(*pstrKey);
+    pstr = CPString::NewInOneBlock(pstrKey->GetBuffer(), pstrKey->Length(), pstrKey->_get_nCRC());
     if (!pstr) return nullptr;
   } else {
     *pbShared = true;

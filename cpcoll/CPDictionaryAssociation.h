@@ -12,6 +12,11 @@
 // two small ones sit in the padding after bUseString, so the entry stays 40
 // bytes and the other fields keep their places.
 //
+// Storage: an entry is one 40-byte block of the node pool (no allocator
+// header).  A key string that the entry makes itself (from a text, or as
+// the copy of an unreferenced string) is one allocation holding the string
+// and its text.
+//
 // Costs: every operation is O(1) apart from the text copies and compares.
 #ifndef TARNCOLL_CPCOLL_CPDICTIONARYASSOCIATION_H
 #define TARNCOLL_CPCOLL_CPDICTIONARYASSOCIATION_H
@@ -34,6 +39,12 @@ class TARNCOLL_API CPDictionaryAssociation : public Createable {
   CPDictionaryAssociation& operator=(const CPDictionaryAssociation& other);
   // Releases the key string of a string entry.
   ~CPDictionaryAssociation() override;
+
+  // Entries are 40-byte blocks of the node pool (null on failure, counted
+  // by Createable's allocation failure hook); a larger derived entry comes
+  // from Createable's allocation.  Either may be freed by any thread.
+  static void* operator new(std::size_t nSize) noexcept;
+  static void operator delete(void* pv, std::size_t nSize) noexcept;
 
   // Replaces the key by a new string holding pszText ("UnNamed" when the
   // text is empty or null).  Reports FailIfNIL "pstrKey" (source
@@ -92,6 +103,10 @@ class TARNCOLL_API CPDictionaryAssociation : public Createable {
   // A new referenced key string for pszText ("UnNamed" when empty); null
   // when out of memory.
   static CPString* NewKeyString(const char* pszText);
+  // The same for the nLength bytes of pszText, whose CRC is *pnCRC when
+  // pnCRC is not null (the text's own CRC, not a caller's filing CRC), so
+  // the text is neither measured nor hashed again.
+  static CPString* NewKeyString(const char* pszText, unsigned long nLength, const unsigned long* pnCRC);
   // The string an entry keeps for pstrKey: pstrKey itself when referenced
   // elsewhere (*pbShared set), else a referenced copy; null when a copy
   // cannot be allocated.  The empty text becomes "UnNamed".

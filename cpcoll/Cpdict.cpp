@@ -458,6 +458,8 @@ void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long*
   }
   IndexPlace place = {IndexPlace::eProbe, 0, 0, 0};
   unsigned long nCRC = pnCRC ? *pnCRC : 0;
+  unsigned long nKeyLength = 0;
+  const unsigned long* pnTextCRC = nullptr;  // the key string's own CRC, when computed here
   pdaFound = nullptr;
   if (pszKey) {
     TextKey k = MakeTextKey(pszKey, pnCRC);
@@ -468,13 +470,15 @@ void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long*
     if (k.nLength == 0) place.eHow = IndexPlace::eProbe;
     if (place.eHow == IndexPlace::eAt) place.nTag = cpcoll_detail::TextTag(k.nHash, nSlot, k.NaturalSlot(nSlot));
     nCRC = k.CRC();
+    nKeyLength = k.nLength;
+    if (!k.bGiven) pnTextCRC = &nCRC;
   }
   bRefreshVector = 1;
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
   CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
   CPString* pstr;
   try {
-    pstr = CPDictionaryAssociation::NewKeyString(pszKey);  // a long text's buffer may throw std::bad_alloc
+    pstr = CPDictionaryAssociation::NewKeyString(pszKey, nKeyLength, pnTextCRC);
   } catch (...) {
     delete pda;
     throw;

@@ -69,20 +69,20 @@ CPBucket& CPBucket::operator=(const CPBucket& other) {
 
 CPBucket::~CPBucket() {}
 
-static_assert(sizeof(CPBucket) <= tarncoll_detail::kNodeBlockSize, "a list node must fit a pool block");
+static_assert(sizeof(CPBucket) <= tarncoll::detail::kNodeBlockSize, "a list node must fit a pool block");
 
 void* CPBucket::operator new(std::size_t nSize) noexcept {
-  if (!TARNCOLL_NODE_POOL || nSize > tarncoll_detail::kNodeBlockSize) return Createable::operator new(nSize);
+  if (!TARNCOLL_NODE_POOL || nSize > tarncoll::detail::kNodeBlockSize) return Createable::operator new(nSize);
   if (Createable::AllocationFails()) return nullptr;
-  return tarncoll_detail::TakeNodeBlock();
+  return tarncoll::detail::TakeNodeBlock();
 }
 
 void CPBucket::operator delete(void* pv, std::size_t nSize) noexcept {
   if (pv == nullptr) return;
-  if (!TARNCOLL_NODE_POOL || nSize > tarncoll_detail::kNodeBlockSize)
+  if (!TARNCOLL_NODE_POOL || nSize > tarncoll::detail::kNodeBlockSize)
     Createable::operator delete(pv);
   else
-    tarncoll_detail::GiveNodeBlock(pv);
+    tarncoll::detail::GiveNodeBlock(pv);
 }
 
 // ---- CPList: construction, copying, destruction -------------------------------

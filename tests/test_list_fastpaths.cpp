@@ -8,10 +8,14 @@
 #include <thread>
 #include <vector>
 
+#include <cpcoll/BTree.h>
+#include <cpcoll/Cpdict.h>
 #include <cpcoll/cplist.h>
 #include <cpcoll/detail/node_pool.h>
 
+#include "support/dictionary_inspector.h"
 #include "support/list_inspector.h"
+#include "support/tree_inspector.h"
 #include "support/report_capture.h"
 
 namespace {
@@ -100,25 +104,96 @@ TEST(CPListFastPaths, PooledNodesStillCountAgainstTheAllocationHook) {
   EXPECT_TRUE(CPListInspector::Check(lst));
 }
 
-// A list of nNodes nodes made by one thread and released by another, each
-// thread exiting after its part; repeated nRounds times after two to warm
-// up.  The slabs the rounds needed beyond the warm-up.
-std::size_t NewSlabsForExchanges(int nNodes, int nRounds) {
+// Dictionary entries and tree nodes come from their own size classes and
+// count against the hook exactly as one allocation each: a warmed-up
+// dictionary's add is entry then list node, a tree's add is one node.
+TEST(CPListFastPaths, PooledEntriesAndTreeNodesCountAgainstTheAllocationHook) {
+  int a = 0, b = 0;
+  CPDictionary dct;
+  for (unsigned long k = 0; k < 512; ++k) dct.AddKeyNum(k, &a);  // every slot has its list
+  dct.DetachAll();
+  for (unsigned long k = 0; k < 256; ++k) dct.AddKeyNum(k, &a);
+  Createable::SetAllocationFailure(1);
+  EXPECT_NIL_REPORT(dct.AddKeyNum(1000, &b), "cpcoll\\Cpdict", "pdaThis");
+  Createable::SetAllocationFailure(2);
+  EXPECT_ASSERT_REPORT(dct.AddKeyNum(1001, &b), "cpcoll\\cplist", "pbktNew !=0");
+  Createable::SetAllocationFailure(3);
+  dct.AddKeyNum(1002, &b);  // entry and node: the armed third allocation is the next one
+  EXPECT_EQ(Createable::operator new(8), nullptr);
+  Createable::SetAllocationFailure(0);
+  EXPECT_EQ(dct.Length(), 257u);
+  EXPECT_EQ(dct.FindKeyNum(1000), nullptr);
+  EXPECT_EQ(dct.FindKeyNum(1001), nullptr);
+  EXPECT_EQ(dct.FindKeyNum(1002), &b);
+  EXPECT_EQ(CPDictionaryInspector::Check(dct), "");
+
+  CPTree tree;
+  for (unsigned long k = 0; k < 100; ++k) tree.AddKeyNum(k, &a);
+  Createable::SetAllocationFailure(1);
+  EXPECT_NIL_REPORT(tree.AddKeyNum(500, &b), "cpcoll\\BTree", "plfNew");
+  Createable::SetAllocationFailure(2);
+  tree.AddKeyNum(501, &b);  // one allocation: the armed second one stays armed
+  EXPECT_EQ(Createable::operator new(8), nullptr);
+  Createable::SetAllocationFailure(0);
+  EXPECT_EQ(tree.Length(), 101u);
+  EXPECT_EQ(tree.FindKeyNum(500), nullptr);
+  EXPECT_EQ(tree.FindKeyNum(501), &b);
+  EXPECT_EQ(CPTreeInspector::Check(tree), "");
+}
+
+// Blocks of one class freed on the same thread are taken again: the
+// second round of a large tree or dictionary needs no new slab.
+TEST(CPListFastPaths, FreedEntriesAndTreeNodesAreReusedOnTheSameThread) {
+  if (!TARNCOLL_NODE_POOL) GTEST_SKIP() << "node pool disabled in this build";
   int item = 0;
-  auto exchange = [&item, nNodes] {
-    CPList* plst = new CPList;
+  auto round = [&item] {
+    CPTree* ptree = new CPTree;
+    CPDictionary* pdct = new CPDictionary;
+    for (unsigned long k = 0; k < 20000; ++k) {
+      ptree->AddKeyNum(k, &item);
+      pdct->AddKeyNum(k, &item);
+    }
+    delete ptree;
+    pdct->DetachAll();
+    delete pdct;
+  };
+  round();
+  const std::size_t nLeaf = tarncoll::detail::NodeSlabCount(tarncoll::detail::kLeafBlockSize);
+  const std::size_t nEntry = tarncoll::detail::NodeSlabCount(tarncoll::detail::kEntryBlockSize);
+  EXPECT_GE(nLeaf, 20000 * tarncoll::detail::kLeafBlockSize / (64 * 1024));
+  EXPECT_GE(nEntry, 20000 * tarncoll::detail::kEntryBlockSize / (64 * 1024));
+  for (int i = 0; i < 5; ++i) round();
+  EXPECT_EQ(tarncoll::detail::NodeSlabCount(tarncoll::detail::kLeafBlockSize), nLeaf);
+  EXPECT_EQ(tarncoll::detail::NodeSlabCount(tarncoll::detail::kEntryBlockSize), nEntry);
+  EXPECT_EQ(tarncoll::detail::NodeSlabCount(7), 0u);  // no such class
+}
+
+// A container of nNodes items made by one thread and released by another,
+// each thread exiting after its part; repeated nRounds times after two to
+// warm up.  The slabs of the class of blockSize the rounds needed beyond
+// the warm-up.
+template <class Container, class Fill>
+std::size_t NewSlabsForExchanges(std::size_t blockSize, int nNodes, int nRounds, Fill fill) {
+  auto exchange = [&] {
+    Container* pc = new Container;
     std::thread producer([&] {
-      for (int i = 0; i < nNodes; ++i) plst->Add(&item);
+      for (int i = 0; i < nNodes; ++i) fill(*pc, i);
     });
     producer.join();
-    std::thread consumer([&] { delete plst; });
+    std::thread consumer([&] { delete pc; });
     consumer.join();
   };
   exchange();
   exchange();
-  const std::size_t nSlabs = tarncoll_detail::NodeSlabCount();
+  const std::size_t nSlabs = tarncoll::detail::NodeSlabCount(blockSize);
   for (int round = 0; round < nRounds; ++round) exchange();
-  return tarncoll_detail::NodeSlabCount() - nSlabs;
+  return tarncoll::detail::NodeSlabCount(blockSize) - nSlabs;
+}
+
+std::size_t NewSlabsForExchanges(int nNodes, int nRounds) {
+  static int item = 0;
+  return NewSlabsForExchanges<CPList>(tarncoll::detail::kNodeBlockSize, nNodes, nRounds,
+                                      [](CPList& l, int) { l.Add(&item); });
 }
 
 // Nodes made by one thread and released by another: the blocks come back
@@ -134,8 +209,21 @@ TEST(CPListFastPaths, NodesMovingBetweenThreadsAreReused) {
 // through its exit.
 TEST(CPListFastPaths, SmallListsReleasedByAnotherThreadAreReused) {
   if (!TARNCOLL_NODE_POOL) GTEST_SKIP() << "node pool disabled in this build";
-  static_assert(500 < tarncoll_detail::kNodeCacheLimit, "less than one chain");
+  static_assert(500 < tarncoll::detail::kNodeCacheLimit, "less than one chain");
   EXPECT_LE(NewSlabsForExchanges(500, 40), 1u);  // 20000 blocks if none came back
+}
+
+// The same exchanges for tree nodes and dictionary entries, large and
+// small against one cache chain.
+TEST(CPListFastPaths, TreeNodesAndEntriesMovingBetweenThreadsAreReused) {
+  if (!TARNCOLL_NODE_POOL) GTEST_SKIP() << "node pool disabled in this build";
+  static int item = 0;
+  auto addToTree = [](CPTree& t, int i) { t.AddKeyNum(static_cast<unsigned long>(i), &item); };
+  auto addToDict = [](CPDictionary& d, int i) { d.AddKeyNum(static_cast<unsigned long>(i), &item); };
+  EXPECT_LE(NewSlabsForExchanges<CPTree>(tarncoll::detail::kLeafBlockSize, 20000, 6, addToTree), 1u);
+  EXPECT_LE(NewSlabsForExchanges<CPTree>(tarncoll::detail::kLeafBlockSize, 500, 30, addToTree), 1u);
+  EXPECT_LE(NewSlabsForExchanges<CPDictionary>(tarncoll::detail::kEntryBlockSize, 20000, 6, addToDict), 1u);
+  EXPECT_LE(NewSlabsForExchanges<CPDictionary>(tarncoll::detail::kEntryBlockSize, 500, 30, addToDict), 1u);
 }
 
 }  // namespace

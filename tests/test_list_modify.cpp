@@ -65,7 +65,7 @@ TEST(CPListMemory, OneNodeOfAtMost64BytesPerItem) {
   lst.Add(&it.p);
 #if TARNCOLL_NODE_POOL
   // Nodes are blocks of the node pool, without an allocator header.
-  static_assert(tarncoll_detail::kNodeBlockSize <= 64, "a pool block must not exceed 64 bytes");
+  static_assert(tarncoll::detail::kNodeBlockSize <= 64, "a pool block must not exceed 64 bytes");
 #else
   size_t nUsable = malloc_usable_size(lst._get_pbktHead());
   EXPECT_GE(nUsable, sizeof(CPBucket));

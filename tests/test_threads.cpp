@@ -237,6 +237,46 @@ TEST(Threads, DictionariesAndListsOfTheirOwn) {
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(errors[t], "") << "thread " << t;
 }
 
+// Tree nodes and dictionary entries come from their own pool classes and
+// long key texts share one block with their string: all of them made on
+// one thread and freed on another, while the other threads do the same.
+TEST(Threads, TreesAndLongKeyDictionariesFreedByAnotherThread) {
+  constexpr int kKeys = 3000;
+  std::vector<std::string> errors(kThreads);
+  std::vector<CPTree*> trees(kThreads, nullptr);
+  std::vector<CPDictionary*> dicts(kThreads, nullptr);
+  auto longText = [](int i) { return Text(i) + " and enough more text to leave the inline room"; };
+  for (int round = 0; round < 2; ++round) {
+    RunThreads([&](int t) {
+      CPTree* ptree = new CPTree;
+      CPDictionary* pdict = new CPDictionary;
+      for (int i = 0; i < kKeys; ++i) {
+        ptree->AddKeyNum(static_cast<unsigned long>(i), Item(t * kKeys + i));
+        pdict->AddKeyString(longText(i).c_str(), Item(t * kKeys + i), nullptr);
+      }
+      for (int i = 0; i < kKeys; i += 4) ptree->DetachKeyNum(static_cast<unsigned long>(i));
+      trees[t] = ptree;
+      dicts[t] = pdict;
+    });
+    RunThreads([&](int t) {
+      const int maker = (t + 1) % kThreads;
+      CPTree* ptree = trees[maker];
+      CPDictionary* pdict = dicts[maker];
+      for (int i = 0; i < kKeys; ++i) {
+        void* pvExpected = i % 4 == 0 ? nullptr : Item(maker * kKeys + i);
+        if (ptree->FindKeyNum(static_cast<unsigned long>(i)) != pvExpected) errors[t] = "tree find " + std::to_string(i);
+        if (pdict->FindKeyString(longText(i).c_str(), nullptr) != Item(maker * kKeys + i))
+          errors[t] = "dict find " + longText(i);
+      }
+      std::string sCheck = CPDictionaryInspector::Check(*pdict);
+      if (!sCheck.empty()) errors[t] = sCheck;
+      delete ptree;
+      delete pdict;
+    });
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(errors[t], "") << "round " << round << ", thread " << t;
+  }
+}
+
 // Every call records: a thread never skips its record because another
 // thread is inside the tracker.  A class name shared by all threads ends
 // with the sum of their counts.

@@ -11,6 +11,7 @@
 #include <util/Exceptions.h>
 #include <util/crc16.h>
 
+#include "support/alloc_sweep.h"
 #include "support/counted.h"
 #include "support/report_capture.h"
 
@@ -122,6 +123,104 @@ TEST(CPStringText, EqualityIsFullTextAndStrCpyIsBounded) {
   char big[16];
   c.StrCpy(big, 0xFFFFFFFF);
   EXPECT_STREQ(big, "abcd");
+}
+
+// A text of nLen bytes that differs from one length to the next.
+std::string TextOfLength(std::size_t nLen) {
+  std::string text;
+  for (std::size_t i = 0; i < nLen; ++i) text += static_cast<char>('a' + (i * 7 + nLen) % 26);
+  return text;
+}
+
+// NewInOneBlock: exactly one library allocation and no standard one at
+// every length; a long text lies right after the object.
+TEST(CPStringOneBlock, OneLibraryAllocationAndNoOtherAtEveryLength) {
+  for (std::size_t nLen : {0u, 1u, 22u, 23u, 24u, 25u, 100u, 5000u}) {
+    SCOPED_TRACE("length " + std::to_string(nLen));
+    const std::string text = TextOfLength(nLen);
+    const unsigned short nCRC = ReferenceCrc(0, text);
+    for (int bGivenCRC = 0; bGivenCRC < 2; ++bGivenCRC) {
+      alloc_sweep::Arm(alloc_sweep::eStandard, 1L << 30);  // counts, never fails
+      Createable::SetAllocationFailure(2);                 // a second library allocation would fail
+      CPString* pstr = bGivenCRC ? CPString::NewInOneBlock(text.data(), nLen, nCRC)
+                                 : CPString::NewInOneBlock(text.data(), nLen);
+      const long nStd = alloc_sweep::Hook().nCalls;
+      EXPECT_FALSE(alloc_sweep::Disarm(alloc_sweep::eLibrary, 1)) << "more than one library allocation";
+      alloc_sweep::Disarm(alloc_sweep::eStandard, 0);
+      ASSERT_NE(pstr, nullptr);
+      EXPECT_EQ(nStd, 0);
+      EXPECT_EQ(pstr->_get_nRefCount(), 0);
+      EXPECT_EQ(std::string(pstr->GetBuffer()), text);
+      EXPECT_EQ(pstr->Length(), nLen);
+      EXPECT_EQ(pstr->_get_nCRC(), nCRC);
+      EXPECT_EQ(pstr->Size(), nLen < 24 ? 24 : static_cast<long>(nLen + 1));
+      if (nLen >= 24) {
+        EXPECT_EQ(pstr->GetBuffer(), reinterpret_cast<const char*>(pstr) + sizeof(CPString));
+      }
+      pstr->AddRef();
+      pstr->Release();  // frees the one block (ASan: no leak, no mismatched free)
+    }
+  }
+}
+
+// A trailing text keeps its place for texts that fit and moves to a heap
+// buffer of its own for a longer one; copies are independent strings.
+TEST(CPStringOneBlock, ReassignShorterLongerAndCopy) {
+  const std::string text = TextOfLength(40);
+  CPString* pstr = CPString::NewInOneBlock(text.data(), text.size());
+  ASSERT_NE(pstr, nullptr);
+  const char* pszTrailing = pstr->GetBuffer();
+  // shorter: same bytes, same room, CRC of the new text
+  *pstr = "short";
+  EXPECT_EQ(pstr->GetBuffer(), pszTrailing);
+  EXPECT_STREQ(pstr->GetBuffer(), "short");
+  EXPECT_EQ(pstr->Size(), 41);
+  EXPECT_EQ(pstr->_get_nCRC(), ReferenceCrc(0, "short"));
+  // exactly the room: still in place
+  const std::string text40 = TextOfLength(39) + "!";
+  pstr->Copy(text40.c_str(), 0, 0);
+  EXPECT_EQ(pstr->GetBuffer(), pszTrailing);
+  EXPECT_EQ(std::string(pstr->GetBuffer()), text40);
+  // a copy made now is an ordinary string with its own buffer
+  CPString copy(*pstr);
+  EXPECT_NE(copy.GetBuffer(), pstr->GetBuffer());
+  EXPECT_TRUE(copy == *pstr);
+  EXPECT_EQ(copy._get_nCRC(), pstr->_get_nCRC());
+  // longer: moves to a heap buffer; the old trailing bytes are not freed
+  // on their own (ASan/valgrind would report a bad free)
+  const std::string longer = TextOfLength(300);
+  *pstr = longer.c_str();
+  EXPECT_NE(pstr->GetBuffer(), pszTrailing);
+  EXPECT_EQ(std::string(pstr->GetBuffer()), longer);
+  EXPECT_GE(pstr->Size(), 301);
+  EXPECT_EQ(pstr->_get_nCRC(), ReferenceCrc(0, longer));
+  // and back to shorter texts in that buffer, then the copy's text
+  pstr->Clear();
+  EXPECT_STREQ(pstr->GetBuffer(), "");
+  pstr->Copy(copy);
+  EXPECT_TRUE(*pstr == copy);
+  EXPECT_STREQ(copy.GetBuffer(), text40.c_str());  // the copy never changed
+  delete pstr;
+  // A copy of a one-block string into an existing short string.
+  CPString* pstr2 = CPString::NewInOneBlock(longer.data(), longer.size());
+  ASSERT_NE(pstr2, nullptr);
+  CPString target("x");
+  target = *pstr2;
+  delete pstr2;  // the target's text does not live in pstr2's block
+  EXPECT_EQ(std::string(target.GetBuffer()), longer);
+}
+
+// The one block is a library allocation: a failure returns null and
+// leaves nothing behind.
+TEST(CPStringOneBlock, FailedAllocationIsNull) {
+  const std::string text = TextOfLength(64);
+  for (std::size_t nLen : {5u, 64u}) {
+    Createable::SetAllocationFailure(1);
+    EXPECT_EQ(CPString::NewInOneBlock(text.data(), nLen), nullptr);
+    Createable::SetAllocationFailure(1);
+    EXPECT_EQ(CPString::NewInOneBlock(text.data(), nLen, 0x1234), nullptr);
+    Createable::SetAllocationFailure(0);
+  }
 }
 
 TEST(CreateableRefs, LastReleaseDeletesAndCopiesStartUnreferenced) {

@@ -1,6 +1,7 @@
 #include <util/CPString.h>
 
 #include <cstring>
+#include <new>
 
 #include <util/crc16.h>
 
@@ -22,7 +23,31 @@ CPString::CPString(const CPString& other) : Createable(other), nCRC(0), pszBuffe
 }
 
 CPString::~CPString() {
-  if (!IsInline()) delete[] pszBuffer;
+  if (HasOwnBuffer()) delete[] pszBuffer;
+}
+
+CPString* CPString::NewInOneBlock(const char* pszText, unsigned long nLength, unsigned short nCRCOfText) {
+  const bool bTrailing = nLength + 1 > static_cast<unsigned long>(eInline);
+  void* pv = Createable::operator new(sizeof(CPString) + (bTrailing ? nLength + 1 : 0));
+  if (pv == nullptr) return nullptr;
+  CPString* pstr = ::new (pv) CPString();
+  if (bTrailing) {
+    char* pszTrailing = static_cast<char*>(pv) + sizeof(CPString);
+    std::memcpy(pszTrailing, pszText, nLength);
+    pszTrailing[nLength] = 0;
+    pstr->pszBuffer = pszTrailing;
+    pstr->u.nBufferSize = static_cast<long>(nLength + 1);
+    pstr->TrailingMark() = kTrailingMark;
+    pstr->nLength = nLength;
+    pstr->nCRC = nCRCOfText;
+  } else {
+    pstr->Assign(pszText, nLength, nCRCOfText);  // inline: allocates nothing
+  }
+  return pstr;
+}
+
+CPString* CPString::NewInOneBlock(const char* pszText, unsigned long nLength) {
+  return NewInOneBlock(pszText, nLength, crc16::Update(0, pszText, nLength));
 }
 
 // Replaces the text with n bytes of pszText (which may lie in this
@@ -33,9 +58,10 @@ void CPString::Assign(const char* pszText, unsigned long n, unsigned short nCRCO
   if (n + 1 > static_cast<unsigned long>(_get_nBufferSize())) {
     char* pszNew = new char[n + 1];
     std::memcpy(pszNew, pszText, n);
-    if (!IsInline()) delete[] pszBuffer;
+    if (HasOwnBuffer()) delete[] pszBuffer;
     pszBuffer = pszNew;
     u.nBufferSize = static_cast<long>(n + 1);
+    TrailingMark() = 0;  // an own buffer from now on
   } else {
     std::memmove(pszBuffer, pszText, n);
   }

@@ -12,6 +12,11 @@
 //
 //    0 vptr | 8 nRefCount | 10 nCRC | 16 pszBuffer | 24 nLength
 //   32 szInline[24]  (a heap text: nBufferSize in its first 8 bytes)
+//
+// NewInOneBlock makes a string whose longer text lies right after the
+// object, in the same allocation (the "trailing" text; a mark byte after
+// nBufferSize tells it from a heap buffer).  Texts that fit stay there; a
+// longer one moves to a heap buffer of its own, as for any string.
 #ifndef TARNCOLL_UTIL_CPSTRING_H
 #define TARNCOLL_UTIL_CPSTRING_H
 
@@ -24,6 +29,14 @@ class TARNCOLL_API CPString : public Createable {
   CPString(const char* pszText);
   CPString(const CPString& other);
   virtual ~CPString();
+
+  // A new string (reference count 0) holding the nLength bytes of pszText,
+  // whose CRC-16 is nCRCOfText, made by one allocation through Createable's
+  // operator new: a text longer than the inline room lies right after the
+  // object.  Null when that allocation fails.  O(nLength).
+  static CPString* NewInOneBlock(const char* pszText, unsigned long nLength, unsigned short nCRCOfText);
+  // The same, with the CRC computed from the text.
+  static CPString* NewInOneBlock(const char* pszText, unsigned long nLength);
 
   // Replaces the text with other's.
   virtual void Copy(const CPString& other);
@@ -49,6 +62,16 @@ class TARNCOLL_API CPString : public Createable {
  private:
   enum { eInline = 24 };
   bool IsInline() const { return pszBuffer == u.szInline; }
+  // The byte after nBufferSize: kTrailingMark while the text is trailing.
+  enum { kTrailingMark = 0x5A };
+  unsigned char& TrailingMark() { return reinterpret_cast<unsigned char*>(&u)[sizeof(long)]; }
+  unsigned char TrailingMark() const { return reinterpret_cast<const unsigned char*>(&u)[sizeof(long)]; }
+  // True when the text lies right after the object, in its allocation.
+  bool IsTrailing() const {
+    return pszBuffer == reinterpret_cast<const char*>(this) + sizeof(CPString) && TrailingMark() == kTrailingMark;
+  }
+  // True when pszBuffer is a heap block of the string's own (delete[]).
+  bool HasOwnBuffer() const { return !IsInline() && !IsTrailing(); }
   void Assign(const char* pszText, unsigned long n, unsigned short nCRCOfText);
   void Assign(const char* pszText, unsigned long n);
 

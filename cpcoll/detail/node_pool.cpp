@@ -4,136 +4,156 @@
 #include <cstdlib>
 #include <mutex>
 
-namespace tarncoll_detail {
+namespace tarncoll {
+namespace detail {
 
 TARNCOLL_NODE_TLS NodeThreadCache t_nodeCache;
+TARNCOLL_NODE_TLS NodeThreadCache t_entryCache;
+TARNCOLL_NODE_TLS NodeThreadCache t_leafCache;
 
 namespace {
 
-// A slab: the link to the slab made before it, then its blocks.
 constexpr std::size_t kSlabBytes = 64 * 1024 - 64;  // stays clear of malloc's mmap threshold
-constexpr std::size_t kSlabHeader = kNodeBlockSize;
-constexpr std::size_t kBlocksPerSlab = (kSlabBytes - kSlabHeader) / kNodeBlockSize;
-constexpr std::size_t kGone = SIZE_MAX;  // nFree of a thread that has exited
+constexpr std::size_t kGone = SIZE_MAX;             // nFree of a thread that has exited
 
-static_assert(kNodeBlockSize % alignof(void*) == 0, "blocks must keep node alignment");
-static_assert(sizeof(NodeFreeBlock) <= kNodeBlockSize, "a free block must hold its links");
+static_assert(kEntryBlockSize % alignof(void*) == 0 && kNodeBlockSize % alignof(void*) == 0 &&
+                  kLeafBlockSize % alignof(void*) == 0,
+              "blocks must keep node alignment");
+static_assert(sizeof(NodeFreeBlock) <= kEntryBlockSize && sizeof(NodeFreeBlock) <= kNodeBlockSize &&
+                  sizeof(NodeFreeBlock) <= kLeafBlockSize,
+              "a free block must hold its links");
 
-// Shared by all threads, under g_mutex.  Constant-initialised.
-std::mutex g_mutex;
-NodeFreeBlock* g_pDepot = nullptr;  // first chain; chains linked through pNextChain
-void* g_pSlabs = nullptr;           // newest slab; each slab's first word names the one before
-std::size_t g_nSlabs = 0;
+// What one size class shares between all threads, under its mutex.  A
+// slab is the link to the slab made before it (in a header of one block),
+// then its blocks.  Constant-initialised.
+struct SizeClass {
+  std::size_t blockSize;
+  std::mutex mutex;
+  NodeFreeBlock* depot;  // first chain; chains linked through pNextChain
+  void* slabs;           // newest slab; each slab's first word names the one before
+  std::size_t slabCount;
 
-// Caller holds g_mutex for the four functions below.
+  constexpr explicit SizeClass(std::size_t size) : blockSize(size), depot(nullptr), slabs(nullptr), slabCount(0) {}
+  std::size_t BlocksPerSlab() const { return (kSlabBytes - blockSize) / blockSize; }
+};
 
-void DepositLocked(NodeFreeBlock* pChain, std::size_t n) {
-  if (pChain == nullptr) return;
-  pChain->nChain = n;
-  pChain->pNextChain = g_pDepot;
-  g_pDepot = pChain;
+SizeClass g_nodeClass(kNodeBlockSize);
+SizeClass g_entryClass(kEntryBlockSize);
+SizeClass g_leafClass(kLeafBlockSize);
+
+// Caller holds sc.mutex for the four functions below.
+
+void DepositLocked(SizeClass& sc, NodeFreeBlock* chain, std::size_t n) {
+  if (chain == nullptr) return;
+  chain->nChain = n;
+  chain->pNextChain = sc.depot;
+  sc.depot = chain;
 }
 
-NodeFreeBlock* WithdrawLocked(std::size_t* pn) {
-  NodeFreeBlock* pChain = g_pDepot;
-  if (pChain == nullptr) return nullptr;
-  g_pDepot = pChain->pNextChain;
-  *pn = pChain->nChain;
-  return pChain;
+NodeFreeBlock* WithdrawLocked(SizeClass& sc, std::size_t* count) {
+  NodeFreeBlock* chain = sc.depot;
+  if (chain == nullptr) return nullptr;
+  sc.depot = chain->pNextChain;
+  *count = chain->nChain;
+  return chain;
 }
 
 // A new slab's blocks; null when malloc fails.
-char* NewSlabLocked() {
-  char* pSlab = static_cast<char*>(std::malloc(kSlabBytes));
-  if (pSlab == nullptr) return nullptr;
-  *reinterpret_cast<void**>(pSlab) = g_pSlabs;
-  g_pSlabs = pSlab;
-  ++g_nSlabs;
-  return pSlab + kSlabHeader;
+char* NewSlabLocked(SizeClass& sc) {
+  char* slab = static_cast<char*>(std::malloc(kSlabBytes));
+  if (slab == nullptr) return nullptr;
+  *reinterpret_cast<void**>(slab) = sc.slabs;
+  sc.slabs = slab;
+  ++sc.slabCount;
+  return slab + sc.blockSize;
 }
 
-// The blocks from pb to pEnd as one chain.
-void DepositRangeLocked(char* pb, char* pEnd) {
-  if (pb == pEnd) return;
+// The blocks from begin to end as one chain.
+void DepositRangeLocked(SizeClass& sc, char* begin, char* end) {
+  if (begin == end) return;
   std::size_t n = 0;
-  for (char* p = pb; p != pEnd; p += kNodeBlockSize, ++n) {
-    char* pNext = p + kNodeBlockSize;
-    reinterpret_cast<NodeFreeBlock*>(p)->pNext = pNext != pEnd ? reinterpret_cast<NodeFreeBlock*>(pNext) : nullptr;
+  for (char* p = begin; p != end; p += sc.blockSize, ++n) {
+    char* next = p + sc.blockSize;
+    reinterpret_cast<NodeFreeBlock*>(p)->pNext = next != end ? reinterpret_cast<NodeFreeBlock*>(next) : nullptr;
   }
-  DepositLocked(reinterpret_cast<NodeFreeBlock*>(pb), n);
+  DepositLocked(sc, reinterpret_cast<NodeFreeBlock*>(begin), n);
 }
 
-// At thread exit: the thread's chains and the rest of its slab go to the
-// depot; later calls on this thread go straight to the depot.
+// At thread exit: cache c's chains and the rest of its slab go to the
+// depot of sc; later calls on this thread go straight to the depot.
+void FlushAtExit(SizeClass& sc, NodeThreadCache& c) {
+  if (c.pFree || c.pSpare || c.pBump != c.pBumpEnd) {
+    std::lock_guard<std::mutex> lock(sc.mutex);
+    DepositLocked(sc, c.pFree, c.nFree);
+    DepositLocked(sc, c.pSpare, c.nSpare);
+    DepositRangeLocked(sc, c.pBump, c.pBumpEnd);
+  }
+  c.pFree = c.pSpare = nullptr;
+  c.nSpare = 0;
+  c.pBump = c.pBumpEnd = nullptr;
+  c.nFree = kGone;
+}
+
 struct ThreadExitFlush {
   ~ThreadExitFlush() {
-    NodeThreadCache& c = t_nodeCache;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    DepositLocked(c.pFree, c.nFree);
-    DepositLocked(c.pSpare, c.nSpare);
-    DepositRangeLocked(c.pBump, c.pBumpEnd);
-    c.pFree = c.pSpare = nullptr;
-    c.nSpare = 0;
-    c.pBump = c.pBumpEnd = nullptr;
-    c.nFree = kGone;
+    FlushAtExit(g_nodeClass, t_nodeCache);
+    FlushAtExit(g_entryClass, t_entryCache);
+    FlushAtExit(g_leafClass, t_leafCache);
   }
 };
 
-// Makes sure this thread's blocks are handed over when it exits.
+// Makes sure this thread's blocks of every class are handed over when it
+// exits.
 void RegisterExitFlush() {
   static thread_local ThreadExitFlush flush;
   (void)flush;
 }
 
 // One block for a thread that has exited: straight from the depot.
-void* TakeAfterExit() noexcept {
-  std::lock_guard<std::mutex> lock(g_mutex);
+void* TakeAfterExit(SizeClass& sc) noexcept {
+  std::lock_guard<std::mutex> lock(sc.mutex);
   std::size_t n;
-  NodeFreeBlock* pChain = WithdrawLocked(&n);
-  if (pChain == nullptr) {
-    char* pBlocks = NewSlabLocked();
-    if (pBlocks == nullptr) return nullptr;
-    DepositRangeLocked(pBlocks + kNodeBlockSize, pBlocks + kBlocksPerSlab * kNodeBlockSize);
-    return pBlocks;
+  NodeFreeBlock* chain = WithdrawLocked(sc, &n);
+  if (chain == nullptr) {
+    char* blocks = NewSlabLocked(sc);
+    if (blocks == nullptr) return nullptr;
+    DepositRangeLocked(sc, blocks + sc.blockSize, blocks + sc.BlocksPerSlab() * sc.blockSize);
+    return blocks;
   }
-  DepositLocked(pChain->pNext, n - 1);
-  return pChain;
+  DepositLocked(sc, chain->pNext, n - 1);
+  return chain;
 }
 
-}  // namespace
-
-void* TakeNodeBlockSlow() noexcept {
-  NodeThreadCache& c = t_nodeCache;
-  if (c.nFree == kGone) return TakeAfterExit();
-  NodeFreeBlock* pChain = c.pSpare;
+void* TakeSlow(SizeClass& sc, NodeThreadCache& c) noexcept {
+  if (c.nFree == kGone) return TakeAfterExit(sc);
+  NodeFreeBlock* chain = c.pSpare;
   std::size_t n = c.nSpare;
-  if (pChain) {
+  if (chain) {
     c.pSpare = nullptr;
     c.nSpare = 0;
   } else {
     RegisterExitFlush();
-    std::lock_guard<std::mutex> lock(g_mutex);
-    pChain = WithdrawLocked(&n);
-    if (pChain == nullptr) {
-      char* pBlocks = NewSlabLocked();
-      if (pBlocks == nullptr) return nullptr;
-      c.pBump = pBlocks + kNodeBlockSize;
-      c.pBumpEnd = pBlocks + kBlocksPerSlab * kNodeBlockSize;
-      return pBlocks;
+    std::lock_guard<std::mutex> lock(sc.mutex);
+    chain = WithdrawLocked(sc, &n);
+    if (chain == nullptr) {
+      char* blocks = NewSlabLocked(sc);
+      if (blocks == nullptr) return nullptr;
+      c.pBump = blocks + sc.blockSize;
+      c.pBumpEnd = blocks + sc.BlocksPerSlab() * sc.blockSize;
+      return blocks;
     }
   }
-  c.pFree = pChain->pNext;
+  c.pFree = chain->pNext;
   c.nFree = n - 1;
-  return pChain;
+  return chain;
 }
 
-void GiveNodeBlockSlow(void* pv) noexcept {
-  NodeThreadCache& c = t_nodeCache;
-  NodeFreeBlock* pGiven = static_cast<NodeFreeBlock*>(pv);
+void GiveSlow(SizeClass& sc, NodeThreadCache& c, void* pv) noexcept {
+  NodeFreeBlock* given = static_cast<NodeFreeBlock*>(pv);
   if (c.nFree == kGone) {
-    pGiven->pNext = nullptr;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    DepositLocked(pGiven, 1);
+    given->pNext = nullptr;
+    std::lock_guard<std::mutex> lock(sc.mutex);
+    DepositLocked(sc, given, 1);
     return;
   }
   if (c.nFree == 0) {
@@ -143,22 +163,47 @@ void GiveNodeBlockSlow(void* pv) noexcept {
   } else {
     // pFree is full: it becomes the spare, a full spare goes to the depot.
     if (c.pSpare) {
-      std::lock_guard<std::mutex> lock(g_mutex);
-      DepositLocked(c.pSpare, c.nSpare);
+      std::lock_guard<std::mutex> lock(sc.mutex);
+      DepositLocked(sc, c.pSpare, c.nSpare);
     }
     c.pSpare = c.pFree;
     c.nSpare = c.nFree;
     c.pFree = nullptr;
     c.nFree = 0;
   }
-  pGiven->pNext = c.pFree;
-  c.pFree = pGiven;
+  given->pNext = c.pFree;
+  c.pFree = given;
   c.nFree += 1;
 }
 
-std::size_t NodeSlabCount() noexcept {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return g_nSlabs;
+std::size_t SlabCount(SizeClass& sc) noexcept {
+  std::lock_guard<std::mutex> lock(sc.mutex);
+  return sc.slabCount;
 }
 
-}  // namespace tarncoll_detail
+}  // namespace
+
+void* TakeNodeBlockSlow() noexcept { return TakeSlow(g_nodeClass, t_nodeCache); }
+void GiveNodeBlockSlow(void* pv) noexcept { GiveSlow(g_nodeClass, t_nodeCache, pv); }
+void* TakeEntryBlockSlow() noexcept { return TakeSlow(g_entryClass, t_entryCache); }
+void GiveEntryBlockSlow(void* pv) noexcept { GiveSlow(g_entryClass, t_entryCache, pv); }
+void* TakeLeafBlockSlow() noexcept { return TakeSlow(g_leafClass, t_leafCache); }
+void GiveLeafBlockSlow(void* pv) noexcept { GiveSlow(g_leafClass, t_leafCache, pv); }
+
+std::size_t NodeSlabCount() noexcept { return SlabCount(g_nodeClass); }
+
+std::size_t NodeSlabCount(std::size_t blockSize) noexcept {
+  switch (blockSize) {
+    case kNodeBlockSize:
+      return SlabCount(g_nodeClass);
+    case kEntryBlockSize:
+      return SlabCount(g_entryClass);
+    case kLeafBlockSize:
+      return SlabCount(g_leafClass);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace detail
+}  // namespace tarncoll

@@ -1,26 +1,37 @@
-// Internal: fixed-size blocks for list nodes, so that appending to and
-// clearing a list costs a pointer pop and push instead of malloc and free.
+// Internal: fixed-size blocks for the containers' nodes, so that adding and
+// removing an item costs a pointer pop and push instead of malloc and free.
 //
-//   thread cache:  pFree  -> [blk] -> [blk] -> ...   (nFree blocks, in use)
+// Three size classes, each with its own slabs, depot and thread cache:
+//   kEntryBlockSize  40  dictionary entries (CPDictionaryAssociation)
+//   kNodeBlockSize   48  list nodes (CPBucket)
+//   kLeafBlockSize   96  tree nodes (Leaf)
+//
+// One size class:
+//   thread cache:  pFree  -> [blk] -> [blk] -> ...   (nFree free blocks)
 //                  pSpare -> [blk] -> ...            (a full or no chain)
 //                  pBump .. pBumpEnd: the untouched rest of the last slab
 //   depot (mutex): whole chains of free blocks handed over by threads
 //   slabs:         64 KiB malloc chunks, chained, kept for the process
 //
-// Invariants:
-//   1. Every block lies in one slab and is kNodeBlockSize bytes, aligned
-//      for any node; a free block is in exactly one chain (a thread's
-//      pFree or pSpare, or a depot chain) or in a thread's bump range.
+// Invariants (per size class):
+//   1. Every block lies in one slab of its class and is the class's block
+//      size, aligned for any node; a free block is in exactly one chain (a
+//      thread's pFree or pSpare, or a depot chain) or in a thread's bump
+//      range.
 //   2. A thread keeps at most two chains of at most kNodeCacheLimit blocks;
 //      when both are full a whole chain goes to the depot, and an empty
 //      thread takes a whole chain back, so chains move in O(1) and memory
 //      freed by one thread is reused by the others.
 //   3. Slabs are never returned to malloc: nodes may outlive the thread
-//      that made them, and a slab cannot know when all its blocks are free.
+//      that made them and may be freed by another thread, and a slab cannot
+//      know when all its blocks are free.
 //
-// Costs: TakeNodeBlock/GiveNodeBlock O(1), touching only the calling
-// thread's cache; the depot's mutex is taken at most once per
-// kNodeCacheLimit blocks taken or given, and once per new slab.
+// Costs: Take*Block/Give*Block O(1), touching only the calling thread's
+// cache of that class.  While a thread runs, it takes its class's depot
+// mutex at most once per kNodeCacheLimit blocks taken or given, and once
+// per new slab.  Once it has exited (its thread-local objects are being
+// destroyed) its caches are gone: every block it takes or gives then goes
+// through the depot under the mutex.
 //
 // Builds with AddressSanitizer do not use the pool (TARNCOLL_NODE_POOL is
 // 0), so that node leaks and uses after release stay visible to it.
@@ -28,6 +39,8 @@
 #define TARNCOLL_CPCOLL_DETAIL_NODE_POOL_H
 
 #include <cstddef>
+
+#include <util/Createable.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TARNCOLL_NODE_POOL 0
@@ -49,10 +62,15 @@
 #define TARNCOLL_NODE_TLS thread_local
 #endif
 
-namespace tarncoll_detail {
+namespace tarncoll {
+namespace detail {
 
-// Size of every block; a node class checks that it fits.
+// Block size of the list nodes' class; a node class checks that it fits.
 constexpr std::size_t kNodeBlockSize = 48;
+// Block size of the dictionary entries' class.
+constexpr std::size_t kEntryBlockSize = 40;
+// Block size of the tree nodes' class.
+constexpr std::size_t kLeafBlockSize = 96;
 // Blocks in one chain of a thread cache (see invariant 2).
 constexpr std::size_t kNodeCacheLimit = 4096;
 
@@ -64,7 +82,8 @@ struct NodeFreeBlock {
   std::size_t nChain;         // in the depot: blocks in this chain
 };
 
-// One thread's blocks; zero-initialised, so no construction is needed.
+// One thread's blocks of one class; zero-initialised, so no construction
+// is needed.
 struct NodeThreadCache {
   NodeFreeBlock* pFree;   // free blocks, last given first
   std::size_t nFree;      // blocks in pFree; the largest value once the thread has exited
@@ -74,14 +93,23 @@ struct NodeThreadCache {
   char* pBumpEnd;         // end of the current slab's blocks
 };
 
-extern TARNCOLL_NODE_TLS NodeThreadCache t_nodeCache;
+extern TARNCOLL_NODE_TLS NodeThreadCache t_nodeCache;   // list nodes
+extern TARNCOLL_NODE_TLS NodeThreadCache t_entryCache;  // dictionary entries
+extern TARNCOLL_NODE_TLS NodeThreadCache t_leafCache;   // tree nodes
 
 void* TakeNodeBlockSlow() noexcept;
 void GiveNodeBlockSlow(void* pv) noexcept;
+void* TakeEntryBlockSlow() noexcept;
+void GiveEntryBlockSlow(void* pv) noexcept;
+void* TakeLeafBlockSlow() noexcept;
+void GiveLeafBlockSlow(void* pv) noexcept;
 
-// A block of kNodeBlockSize bytes, or null when no memory is left.
-inline void* TakeNodeBlock() noexcept {
-  NodeThreadCache& c = t_nodeCache;
+namespace pool {
+
+// The fast path of taking a block of blockSize bytes from cache c; slow()
+// when the cache is empty.  Inlined with constants, so each class's path
+// is a pop or a bump.
+inline void* Take(NodeThreadCache& c, std::size_t blockSize, void* (*slow)() noexcept) noexcept {
   if (NodeFreeBlock* p = c.pFree) {
     c.pFree = p->pNext;
     --c.nFree;
@@ -89,17 +117,17 @@ inline void* TakeNodeBlock() noexcept {
   }
   if (c.pBump != c.pBumpEnd) {
     void* p = c.pBump;
-    c.pBump += kNodeBlockSize;
+    c.pBump += blockSize;
     return p;
   }
-  return TakeNodeBlockSlow();
+  return slow();
 }
 
-// Takes back a block from TakeNodeBlock (from any thread).
-inline void GiveNodeBlock(void* pv) noexcept {
-  NodeThreadCache& c = t_nodeCache;
+// The fast path of giving a block back to cache c; slow(pv) when the
+// cache is empty, full, or its thread has exited.
+inline void Give(NodeThreadCache& c, void* pv, void (*slow)(void*) noexcept) noexcept {
   if (c.nFree - 1 >= kNodeCacheLimit - 1) {  // empty, full, or the thread has exited
-    GiveNodeBlockSlow(pv);
+    slow(pv);
     return;
   }
   NodeFreeBlock* p = static_cast<NodeFreeBlock*>(pv);
@@ -108,9 +136,50 @@ inline void GiveNodeBlock(void* pv) noexcept {
   ++c.nFree;
 }
 
-// For tests: the slabs made so far (never fewer later).
-std::size_t NodeSlabCount() noexcept;
+// Class allocation of a pooled node class whose blocks are blockSize
+// bytes: a block, or Createable's allocation for a larger (derived) object
+// and in builds without the pool.  Counts against Createable's allocation
+// failure hook exactly once; null on failure.
+inline void* New(std::size_t size, std::size_t blockSize, void* (*take)() noexcept) noexcept {
+  if (!TARNCOLL_NODE_POOL || size > blockSize) return Createable::operator new(size);
+  if (Createable::AllocationFails()) return nullptr;
+  return take();
+}
 
-}  // namespace tarncoll_detail
+// Releases what New(size, blockSize, ...) returned; size is the object's.
+inline void Delete(void* pv, std::size_t size, std::size_t blockSize, void (*give)(void*) noexcept) noexcept {
+  if (pv == nullptr) return;
+  if (!TARNCOLL_NODE_POOL || size > blockSize)
+    Createable::operator delete(pv);
+  else
+    give(pv);
+}
+
+}  // namespace pool
+
+// A block of kNodeBlockSize bytes, or null when no memory is left.
+inline void* TakeNodeBlock() noexcept { return pool::Take(t_nodeCache, kNodeBlockSize, TakeNodeBlockSlow); }
+// Takes back a block from TakeNodeBlock (from any thread).
+inline void GiveNodeBlock(void* pv) noexcept { pool::Give(t_nodeCache, pv, GiveNodeBlockSlow); }
+
+// A block of kEntryBlockSize bytes, or null when no memory is left.
+inline void* TakeEntryBlock() noexcept { return pool::Take(t_entryCache, kEntryBlockSize, TakeEntryBlockSlow); }
+// Takes back a block from TakeEntryBlock (from any thread).
+inline void GiveEntryBlock(void* pv) noexcept { pool::Give(t_entryCache, pv, GiveEntryBlockSlow); }
+
+// A block of kLeafBlockSize bytes, or null when no memory is left.
+inline void* TakeLeafBlock() noexcept { return pool::Take(t_leafCache, kLeafBlockSize, TakeLeafBlockSlow); }
+// Takes back a block from TakeLeafBlock (from any thread).
+inline void GiveLeafBlock(void* pv) noexcept { pool::Give(t_leafCache, pv, GiveLeafBlockSlow); }
+
+// For tests: the slabs of the list nodes' class made so far (never fewer
+// later).
+std::size_t NodeSlabCount() noexcept;
+// For tests: the same for the class of blockSize (one of the k*BlockSize
+// above); 0 for any other size.
+std::size_t NodeSlabCount(std::size_t blockSize) noexcept;
+
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif
