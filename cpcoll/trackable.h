@@ -27,6 +27,11 @@
 /// on their own thread but must not wait for another thread that does.
 /// Reading or setting the public statics directly is safe only while no
 /// other thread tracks.
+///
+/// Reports (source "cpcoll\trackable"): FailIfNIL "pdctAllocatedObjects"
+/// when the first allocation cannot create the records' dictionary, and
+/// "ptrkrecA" when a class's record cannot be allocated; nothing is
+/// recorded then.
 #ifndef TARNCOLL_CPCOLL_TRACKABLE_H
 #define TARNCOLL_CPCOLL_TRACKABLE_H
 
