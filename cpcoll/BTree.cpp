@@ -13,6 +13,7 @@ const char kSource[] = "cpcoll\\BTree";
 const char kEmptyText[] = "";  // the key of every empty CPString key
 
 namespace avl = tarncoll::detail::avl;
+namespace keyreg = tarncoll::detail::keyreg;
 
 inline std::uintptr_t Num(const void* pv) { return reinterpret_cast<std::uintptr_t>(pv); }
 

@@ -7,9 +7,9 @@
 #include <cpcoll/detail/node_pool.h>
 #include <cpcoll/detail/report.h>
 
-using tarncoll_detail::LinkAfter;
-using tarncoll_detail::LinkBefore;
-using tarncoll_detail::Unlink;
+using tarncoll::detail::list::LinkAfter;
+using tarncoll::detail::list::LinkBefore;
+using tarncoll::detail::list::Unlink;
 
 namespace {
 const char kSource[] = "cpcoll\\cplist";

@@ -32,26 +32,26 @@ TEST(BucketLinks, LinkAndUnlinkOnPlainNodes) {
   CPBucket a, b, c;
   CPBucket* head = nullptr;
   CPBucket* tail = nullptr;
-  tarncoll_detail::LinkAfter(head, tail, nullptr, &b);  // b
+  tarncoll::detail::list::LinkAfter(head, tail, nullptr, &b);  // b
   EXPECT_EQ(head, &b);
   EXPECT_EQ(tail, &b);
-  tarncoll_detail::LinkBefore(head, tail, nullptr, &c);  // b c
-  tarncoll_detail::LinkBefore(head, tail, &b, &a);       // a b c
+  tarncoll::detail::list::LinkBefore(head, tail, nullptr, &c);  // b c
+  tarncoll::detail::list::LinkBefore(head, tail, &b, &a);       // a b c
   EXPECT_EQ(head, &a);
   EXPECT_EQ(tail, &c);
   EXPECT_EQ(a._get_pbktNext(), &b);
   EXPECT_EQ(b._get_pbktPrev(), &a);
   EXPECT_EQ(b._get_pbktNext(), &c);
   EXPECT_EQ(c._get_pbktPrev(), &b);
-  tarncoll_detail::Unlink(head, tail, &b);  // a c
+  tarncoll::detail::list::Unlink(head, tail, &b);  // a c
   EXPECT_EQ(a._get_pbktNext(), &c);
   EXPECT_EQ(c._get_pbktPrev(), &a);
   EXPECT_EQ(b._get_pbktPrev(), nullptr);
   EXPECT_EQ(b._get_pbktNext(), nullptr);
-  tarncoll_detail::Unlink(head, tail, &c);  // a
+  tarncoll::detail::list::Unlink(head, tail, &c);  // a
   EXPECT_EQ(tail, &a);
   EXPECT_EQ(a._get_pbktNext(), nullptr);
-  tarncoll_detail::Unlink(head, tail, &a);
+  tarncoll::detail::list::Unlink(head, tail, &a);
   EXPECT_EQ(head, nullptr);
   EXPECT_EQ(tail, nullptr);
 }

@@ -16,6 +16,8 @@
 
 namespace {
 
+namespace keyreg = tarncoll::detail::keyreg;
+
 const char kSrc[] = "cpcoll\\BTree";
 
 void* Item(long n) { return reinterpret_cast<void*>(0x10000 + n); }

@@ -9,6 +9,8 @@
 #include <cpcoll/crdict.h>
 #include <cpcoll/detail/report.h>
 
+namespace tarncoll {
+namespace detail {
 namespace keyreg {
 
 namespace {
@@ -18,20 +20,20 @@ const char kSource[] = "cpcoll\\BTree";
 // Guards CPTree::pcrdctStringKeys, its content and the use table.  Never
 // destroyed, so trees destroyed during static destruction still find it.
 std::recursive_mutex& Mutex() {
-  static auto* pMutex = new std::recursive_mutex;
-  return *pMutex;
+  static auto* mutex = new std::recursive_mutex;
+  return *mutex;
 }
 
 // Set (under the lock) once the registry exists; lets the use counting of
 // trees skip the lock while no string was ever registered.
-std::atomic<bool> g_bExists{false};
+std::atomic<bool> gExists{false};
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 // Uses per registered string.  Lives as long as the registry (never freed).
 std::unordered_map<const CPString*, unsigned long>& UseTable() {
-  static auto* pTable = new std::unordered_map<const CPString*, unsigned long>;
-  return *pTable;
+  static auto* table = new std::unordered_map<const CPString*, unsigned long>;
+  return *table;
 }
 
 }  // namespace
@@ -42,75 +44,77 @@ Guard::~Guard() { Mutex().unlock(); }
 CrDictionary* Require() {
   Lock lock(Mutex());
   if (CPTree::pcrdctStringKeys == nullptr) {
-    CrDictionary* pcrdct = new CrDictionary;
-    CP_FAIL_IF_NIL(pcrdct, kSource, "pcrdctStringKeys");
-    pcrdct->AddRef();
-    CPTree::pcrdctStringKeys = pcrdct;
-    g_bExists.store(true, std::memory_order_release);
+    CrDictionary* registry = new CrDictionary;
+    CP_FAIL_IF_NIL(registry, kSource, "pcrdctStringKeys");
+    registry->AddRef();
+    CPTree::pcrdctStringKeys = registry;
+    gExists.store(true, std::memory_order_release);
   }
   return CPTree::pcrdctStringKeys;
 }
 
-CPString* Lookup(const char* pszText) {
+CPString* Lookup(const char* text) {
   Lock lock(Mutex());
-  if (CPTree::pcrdctStringKeys == nullptr || pszText == nullptr) return nullptr;
-  CPString* pstr = dynamic_cast<CPString*>(CPTree::pcrdctStringKeys->FindKeyString(pszText, nullptr));
+  if (CPTree::pcrdctStringKeys == nullptr || text == nullptr) return nullptr;
+  CPString* str = dynamic_cast<CPString*>(CPTree::pcrdctStringKeys->FindKeyString(text, nullptr));
   // Only an object of that very text serves as its key (the dictionary
   // files some texts under another name).
-  return pstr != nullptr && std::strcmp(pstr->GetBuffer(), pszText) == 0 ? pstr : nullptr;
+  return str != nullptr && std::strcmp(str->GetBuffer(), text) == 0 ? str : nullptr;
 }
 
-void Register(CPString* pstr) {
+void Register(CPString* str) {
   Lock lock(Mutex());
-  CrDictionary* pcrdct = Require();
+  CrDictionary* registry = Require();
   // The use entry first (it may throw std::bad_alloc), so that a failure of
   // either step leaves nothing registered.
-  UseTable()[pstr] = 0;  // a fresh registration starts without uses
+  UseTable()[str] = 0;  // a fresh registration starts without uses
   try {
-    pcrdct->AddKeyString(pstr, pstr);
+    registry->AddKeyString(str, str);
   } catch (...) {
-    UseTable().erase(pstr);
+    UseTable().erase(str);
     throw;
   }
 }
 
-void Unregister(CPString* pstr) {
+void Unregister(CPString* str) {
   Lock lock(Mutex());
-  UseTable().erase(pstr);
-  Require()->RemoveKeyString(pstr);
+  UseTable().erase(str);
+  Require()->RemoveKeyString(str);
 }
 
-void AddUse(CPString* pstrRegistered) {
+void AddUse(CPString* registered) {
   Lock lock(Mutex());
-  ++UseTable()[pstrRegistered];
+  ++UseTable()[registered];
 }
 
-unsigned long DropUse(CPString* pstrRegistered) {
+unsigned long DropUse(CPString* registered) {
   Lock lock(Mutex());
-  auto it = UseTable().find(pstrRegistered);
+  auto it = UseTable().find(registered);
   if (it == UseTable().end()) return 0;
   if (it->second > 0) --it->second;
   return it->second;
 }
 
-unsigned long Uses(const CPString* pstrRegistered) {
+unsigned long Uses(const CPString* registered) {
   Lock lock(Mutex());
-  auto it = UseTable().find(pstrRegistered);
+  auto it = UseTable().find(registered);
   return it == UseTable().end() ? 0 : it->second;
 }
 
-void NoteKeyCopied(const char* pszKey) {
-  if (!g_bExists.load(std::memory_order_acquire)) return;
+void NoteKeyCopied(const char* key) {
+  if (!gExists.load(std::memory_order_acquire)) return;
   Lock lock(Mutex());
-  CPString* pstr = Lookup(pszKey);
-  if (pstr != nullptr && pstr->GetBuffer() == pszKey) AddUse(pstr);
+  CPString* str = Lookup(key);
+  if (str != nullptr && str->GetBuffer() == key) AddUse(str);
 }
 
-void NoteKeyDropped(const char* pszKey) {
-  if (!g_bExists.load(std::memory_order_acquire)) return;
+void NoteKeyDropped(const char* key) {
+  if (!gExists.load(std::memory_order_acquire)) return;
   Lock lock(Mutex());
-  CPString* pstr = Lookup(pszKey);
-  if (pstr != nullptr && pstr->GetBuffer() == pszKey) DropUse(pstr);
+  CPString* str = Lookup(key);
+  if (str != nullptr && str->GetBuffer() == key) DropUse(str);
 }
 
 }  // namespace keyreg
+}  // namespace detail
+}  // namespace tarncoll

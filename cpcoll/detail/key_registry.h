@@ -23,6 +23,8 @@
 class CPString;
 class CrDictionary;
 
+namespace tarncoll {
+namespace detail {
 namespace keyreg {
 
 // Holds the registry's lock for its lifetime (the same thread may nest).
@@ -38,21 +40,23 @@ class Guard {
 // Reports FailIfNIL "pcrdctStringKeys" from cpcoll\BTree.
 CrDictionary* Require();
 // The string registered with the text, or null (also when no registry).
-CPString* Lookup(const char* pszText);
-// Registers pstr under its own text (the text must be absent); no uses.
-void Register(CPString* pstr);
-// Removes the registration of pstr (its text), dropping the registry's
-// reference; pstr may be gone afterwards.
-void Unregister(CPString* pstr);
-void AddUse(CPString* pstrRegistered);
+CPString* Lookup(const char* text);
+// Registers str under its own text (the text must be absent); no uses.
+void Register(CPString* str);
+// Removes the registration of str (its text), dropping the registry's
+// reference; str may be gone afterwards.
+void Unregister(CPString* str);
+void AddUse(CPString* registered);
 // One use less (never below 0); returns the uses left.
-unsigned long DropUse(CPString* pstrRegistered);
-unsigned long Uses(const CPString* pstrRegistered);
-// When pszKey is the buffer of a registered string, counts one use more /
+unsigned long DropUse(CPString* registered);
+unsigned long Uses(const CPString* registered);
+// When key is the buffer of a registered string, counts one use more /
 // one less.  Cheap (no lock) while no registry exists.
-void NoteKeyCopied(const char* pszKey);
-void NoteKeyDropped(const char* pszKey);
+void NoteKeyCopied(const char* key);
+void NoteKeyDropped(const char* key);
 
 }  // namespace keyreg
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif
