@@ -60,7 +60,7 @@
 #include <cpcoll/CPDictionaryAssociation.h>
 #include <cpcoll/cpcollec.h>
 #include <cpcoll/cplist.h>
-#include <cpcoll/detail/dict_index.h>
+#include <cpcoll/detail/dict_index_policy.h>
 #include <util/crc16.h>
 #include <util/export.h>
 
@@ -77,6 +77,7 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   friend class DictionaryIterationState;
   friend struct CPDictionaryInspector;
   friend struct tarncoll_detail::DictionaryEntryAccess;
+  friend class tarncoll::detail::DictIndexPolicy;
 
  public:
   enum { eNumberOfSlots = 256 };
@@ -227,33 +228,20 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
 
   // The CRC of a key text: *pnCRC when given, else crc16::Calc of it.
   static unsigned long KeyCRC(const char* pszKey, unsigned long* pnCRC);
-  struct TextKey;     // a looked-up text: length, CRC, slot, index tag
-  struct IndexPlace;  // where a new entry goes in the index
-  // The text's key (length, hash); its CRC is *pnCRC when given, else
-  // computed only when needed.
-  static TextKey MakeTextKey(const char* pszKey, unsigned long* pnCRC);
-  // The first string (numeric) entry of the key in its slot, or null:
-  // from the index, or by scanning a slot with unindexed entries.  The
-  // key's slot goes to *pnSlot; its node to *ppbkt, and the index place for
-  // a new entry of the key to *pplace, when given.
-  CPDictionaryAssociation* LocateString(TextKey& k, unsigned long* pnSlot, CPBucket** ppbkt, IndexPlace* pplace);
-  CPDictionaryAssociation* LocateNumber(unsigned long nKey, CPBucket** ppbkt, IndexPlace* pplace);
+  // The entry fields that keyIndex keeps (dict_index_policy_inline.h).
+  struct EntryFields;
   // AddKeyString(CPString*); bVouched: a shared string is only shared with
   // entries of dictionaries (nobody changes it), so it may be indexed.
   void AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched);
-  // Links a new entry (key set) into slot nSlot and the index (at pplace,
-  // or by a probe when null); frees the entry on a report.  Reports
-  // "plstSlot" (and the list's "pbktNew !=0").
-  void LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace);
+  // Links a new entry (key set) into slot nSlot and keyIndex (at pplace,
+  // or by a probe when null or kProbe); frees the entry on a report.
+  // Reports "plstSlot" (and the list's "pbktNew !=0").
+  void LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const tarncoll::detail::IndexPlace* pplace);
   // Takes the entry of node pbkt in slot nSlot out: counts, node, emptied
   // list, index; then kill(item, null) when given, then frees the entry.
   void RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc pfnKill);
   void RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill);
   void RemoveNumber(unsigned long nKey, CPKillFunc pfnKill);
-  // Index bookkeeping of one entry entering (at pplace, or by a probe when
-  // null) or leaving slot nSlot.
-  void IndexEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace);
-  void UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlot);
   // Destroys all entries and lists (kill each item first when given).
   void ClearAll(CPKillFunc pfnKill);
   // Appends copies of other's entries slot by slot (key strings shared).
@@ -280,9 +268,7 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   char bRefreshVector;                       // 1: arpdaVector is stale
   CPDictionaryAssociation** arpdaVector;     // entries in iteration order (new[]), or null
   CPDictionaryAssociation* pdaFound;         // scratch: the latest lookup's entry
-  cpcoll_detail::NumIndex idxNum;            // numeric key -> entry
-  cpcoll_detail::TextIndex idxText;          // (slot, key text) -> entry
-  unsigned int anUnindexed[eNumberOfSlots];  // entries per slot not in idxKeys
+  tarncoll::detail::DictIndexPolicy keyIndex;  // key -> first entry, and what it leaves out
 };
 
 // A separate fail-fast cursor over one dictionary: a slot and a node of

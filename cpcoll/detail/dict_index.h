@@ -28,7 +28,8 @@
 class CPDictionaryAssociation;
 class CPString;
 
-namespace cpcoll_detail {
+namespace tarncoll {
+namespace detail {
 
 // ---- cells ----------------------------------------------------------------
 
@@ -193,6 +194,7 @@ class DictIndex {
 typedef DictIndex<NumIndexCell> NumIndex;
 typedef DictIndex<TextIndexCell> TextIndex;
 
-}  // namespace cpcoll_detail
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif

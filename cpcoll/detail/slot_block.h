@@ -6,7 +6,8 @@
 
 #include <vector>
 
-namespace cpcoll_detail {
+namespace tarncoll {
+namespace detail {
 
 // A new block of n uninitialised slots (n may be 0).  Throws std::bad_alloc
 // when n slots' byte size does not fit a size_t or the allocation fails.
@@ -48,6 +49,7 @@ struct KillLedger {
 // as a null-returning allocator would; 0 switches it off.
 void SetSlotBlockFailure(long nth);
 
-}  // namespace cpcoll_detail
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif
