@@ -15,20 +15,20 @@
 // to 255, and within a slot the order of addition.
 //
 // Beside the slots the dictionary keeps a private index from (slot, key)
-// to entry and node, so that lookups and removals by key need not scan a
-// slot.  It answers exactly as the scan would: entries it cannot vouch for
-// (duplicates of a key, key strings shared with other holders, whose text
-// may change) are left out of it and counted per slot, and a slot with
-// such entries is scanned instead.
+// to entry and node (keyIndex, detail/dict_index_policy.h), so that lookups
+// and removals by key need not scan a slot.  It answers exactly as the scan
+// would: entries it cannot vouch for (duplicates of a key, key strings
+// shared with other holders, whose text may change) are left out of it and
+// counted per slot, and a slot with such entries is scanned instead.
 //
 // Invariants (checked by CPDictionaryInspector in the tests):
 //   1. nLength equals the number of entries in all slot lists; no slot
 //      list is empty.
 //   2. Every entry of slot s has the key of slot s: a numeric key k with
 //      k & 0xFF == s, a string entry with nKeyCRC & 0xFF == s.
-//   3. The index holds exactly the entries flagged as indexed, each with
-//      its own node; anUnindexed[s] counts the other entries of slot s; no
-//      two indexed entries have the same key.
+//   3. keyIndex holds exactly the entries flagged as indexed, each with
+//      its own node, and counts the other entries of each slot; no two
+//      indexed entries have the same key.
 //   4. When bRefreshVector is 0, arpdaVector holds the entries in
 //      iteration order.
 //
@@ -43,12 +43,16 @@
 // ForEachInternalContainer), a derived class's override is called; the
 // library's own class takes the inline paths.
 //
-// Cursor: a key lookup never moves the built-in cursor; a removal moves it
-// only when it stood on the removed entry (to that entry's successor in
-// its slot; when the slot empties, Retrieve gives null and Next 0 until the
-// next GotoTop).  The callback walks (ForEach, FirstThat, AllThat ...) do
-// not use it, and throw kCursorException when a callback changes the
-// dictionary.
+// Cursor: a key lookup never moves the built-in cursor; a removal by key
+// moves it only when it stood on the removed entry (to that entry's
+// successor in its slot; when the slot empties, and after DetachAll or
+// DestroyAll, Retrieve gives null and Next 0 until the next GotoTop).
+// Detach(item) and Destroy(item) walk the cursor from the top to the item,
+// leaving it on the removed entry's successor (off the end when the item
+// is absent).  ForEach(IteratorAction*) walks the cursor too, and does not
+// notice changes the action makes.  The other callback walks (ForEach with
+// a function, FirstThat, AllThat ...) do not use it, and throw
+// kCursorException when a callback changes the dictionary.
 //
 // Entries must not be given
 // another key while they are in a dictionary (SetKeyString/SetKeyCardinal
@@ -125,9 +129,10 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   void Add(void* pvItem) override;
   // Does nothing.
   void AddInternalContainer(CPInternalContainer* pic) override;
-  // Removes the first entry (iteration order) holding the item, after
-  // kill(item, null) when kill is given; 1 when removed, 0 when none.
-  // Walks the built-in cursor (left on the successor).
+  // Unlinks and frees the first entry (iteration order) holding the item,
+  // then hands the item to kill(item, null) when kill is given; 1 when
+  // removed, 0 when none.  Walks the built-in cursor (left on the
+  // successor).
   char Destroy(void* pvItem, CPKillFunc pfnKill) override;
   // The item at position idx of the parallel vector, or null.
   void* RetrieveIDX(unsigned long idx) override;
@@ -162,8 +167,8 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   void DetachKeyString(const char* pszKey, unsigned long* pnCRC) override;
   void DetachKeyString(CPString* pstrKey) override;
   void DetachKeyNum(unsigned long nKey) override;
-  // Remove the first entry of the key after kill(item, null) (no call when
-  // kill is null).
+  // Unlink and free the first entry of the key, then kill(item, null) (no
+  // call when kill is null).
   void DestroyKeyNum(unsigned long nKey, CPKillFunc pfnKill) override;
   void DestroyKeyString(const char* pszKey, CPKillFunc pfnKill, unsigned long* pnCRC) override;
   void DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) override;
@@ -237,8 +242,8 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   // or by a probe when null or kProbe); frees the entry on a report.
   // Reports "plstSlot" (and the list's "pbktNew !=0").
   void LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const tarncoll::detail::IndexPlace* pplace);
-  // Takes the entry of node pbkt in slot nSlot out: counts, node, emptied
-  // list, index; then kill(item, null) when given, then frees the entry.
+  // Takes the entry of node pbkt in slot nSlot out: count, keyIndex, node,
+  // emptied list; then frees the entry, then kill(item, null) when given.
   void RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc pfnKill);
   void RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill);
   void RemoveNumber(unsigned long nKey, CPKillFunc pfnKill);
