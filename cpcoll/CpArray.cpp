@@ -10,7 +10,7 @@ using tarncoll::detail::CopySlotBlock;
 using tarncoll::detail::DeleteSlotBlock;
 using tarncoll::detail::DropFront;
 using tarncoll::detail::DropItems;
-using tarncoll::detail::KillLedger;
+using tarncoll::detail::KillThroughLedger;
 using tarncoll::detail::NewSlotBlock;
 using tarncoll::detail::NewSlotBlockOrThrow;
 
@@ -137,13 +137,9 @@ char CPArray::DestroyAll(CPKillFunc pfnKill) {
       throw;
     }
   } else {
-    KillLedger ledger(pfnKill);
-    try {
-      ForEach(&KillLedger::Hand, &ledger);
-    } catch (...) {
-      SetCount(DropItems(arpvThe, ulCurrentIndex, ledger.vpvHanded));
-      throw;
-    }
+    KillThroughLedger(
+        pfnKill, [this](CPActionFunc pfn, void* pv) { ForEach(pfn, pv); },
+        [this](const std::vector<void*>& handed) { SetCount(DropItems(arpvThe, ulCurrentIndex, handed)); });
   }
   DetachAll();
   ClearLength();

@@ -9,7 +9,7 @@ using tarncoll::detail::CopySlotBlock;
 using tarncoll::detail::DeleteSlotBlock;
 using tarncoll::detail::DropFront;
 using tarncoll::detail::DropItems;
-using tarncoll::detail::KillLedger;
+using tarncoll::detail::KillThroughLedger;
 using tarncoll::detail::NewSlotBlockOrThrow;
 
 namespace {
@@ -145,13 +145,9 @@ char CPStack::DestroyAll(CPKillFunc pfnKill) {
       throw;
     }
   } else {
-    KillLedger ledger(pfnKill);
-    try {
-      ForEach(&KillLedger::Hand, &ledger);
-    } catch (...) {
-      SetCount(DropItems(arpvStack, ulStackCount, ledger.vpvHanded));
-      throw;
-    }
+    KillThroughLedger(
+        pfnKill, [this](CPActionFunc pfn, void* pv) { ForEach(pfn, pv); },
+        [this](const std::vector<void*>& handed) { SetCount(DropItems(arpvStack, ulStackCount, handed)); });
   }
   DetachAll();
   return 1;
