@@ -268,6 +268,27 @@ void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
   LinkEntry(pda, nKey & 0xFF, &place);
 }
 
+template <class MakeKey>
+CPDictionaryAssociation* CPDictionary::NewTextEntry(MakeKey fMakeKey, void* pvItem, unsigned long nCRC) {
+  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
+  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+  CPString* pstr;
+  try {
+    pstr = fMakeKey();
+  } catch (...) {
+    delete pda;
+    throw;
+  }
+  if (!pstr) {
+    delete pda;
+    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
+  }
+  pda->TakeKeyString(pstr);
+  pda->pvValue = pvItem;
+  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
+  return pda;
+}
+
 // The entry of an empty or null text is stored as "UnNamed", so the key
 // looked up is not the key stored: such an entry finds its index place
 // by a probe of its own.
@@ -287,26 +308,12 @@ void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long*
     CPDictionaryAssociation* pdaOld = keyIndex.LocateText(k, arplstSlots, &nSlot, nullptr, &place);
     pdaFound = pdaOld;  // as a FindKeyString of the key leaves it
     if (bPlain && pdaOld && pdaOld->pvValue) return;
-    tarncoll::detail::DictIndexPolicy::CompleteTextPlace(&place, k, nSlot);
     nCRC = k.CRC();
   }
   bRefreshVector = 1;
-  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
-  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
-  CPString* pstr;
-  try {
-    pstr = CPDictionaryAssociation::NewKeyString(pszKey);  // a long text's buffer may throw std::bad_alloc
-  } catch (...) {
-    delete pda;
-    throw;
-  }
-  if (!pstr) {
-    delete pda;
-    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
-  }
-  pda->TakeKeyString(pstr);
-  pda->pvValue = pvItem;
-  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
+  // A long text's buffer may throw std::bad_alloc.
+  CPDictionaryAssociation* pda =
+      NewTextEntry([&] { return CPDictionaryAssociation::NewKeyString(pszKey); }, pvItem, nCRC);
   LinkEntry(pda, nCRC & 0xFF, &place);
 }
 
@@ -329,25 +336,11 @@ void CPDictionary::AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched) 
   CPDictionaryAssociation* pdaOld = keyIndex.LocateText(k, arplstSlots, &nSlot, nullptr, &place);
   pdaFound = pdaOld;
   if (bPlain && pdaOld && pdaOld->pvValue) return;
-  tarncoll::detail::DictIndexPolicy::CompleteTextPlace(&place, k, nSlot);
   bRefreshVector = 1;
-  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
-  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
-  bool bShared;
-  CPString* pstr;
-  try {
-    pstr = CPDictionaryAssociation::KeepKeyString(pstrKey, &bShared);  // a copy's buffer may throw std::bad_alloc
-  } catch (...) {
-    delete pda;
-    throw;
-  }
-  if (!pstr) {
-    delete pda;
-    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
-  }
-  pda->TakeKeyString(pstr);
-  pda->pvValue = pvItem;
-  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
+  bool bShared = false;
+  // A copy's buffer may throw std::bad_alloc.
+  CPDictionaryAssociation* pda =
+      NewTextEntry([&] { return CPDictionaryAssociation::KeepKeyString(pstrKey, &bShared); }, pvItem, nCRC);
   if (bShared && !bVouched) pda->bfFlags |= CPDictionaryAssociation::eflagShared;
   LinkEntry(pda, nCRC & 0xFF, &place);
 }

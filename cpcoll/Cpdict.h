@@ -238,6 +238,11 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   // AddKeyString(CPString*); bVouched: a shared string is only shared with
   // entries of dictionaries (nobody changes it), so it may be indexed.
   void AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched);
+  // A new string entry holding the item, filed under nCRC, whose key
+  // string fMakeKey() gives (it may throw).  Reports FailIfNIL "pdaThis"
+  // when the entry or the string cannot be allocated; nothing leaks.
+  template <class MakeKey>
+  CPDictionaryAssociation* NewTextEntry(MakeKey fMakeKey, void* pvItem, unsigned long nCRC);
   // Links a new entry (key set) into slot nSlot and keyIndex (at pplace,
   // or by a probe when null or kProbe); frees the entry on a report.
   // Reports "plstSlot" (and the list's "pbktNew !=0").

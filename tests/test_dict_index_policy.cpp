@@ -49,7 +49,6 @@ struct HandMade {
     IndexPlace place;
     unsigned long s;
     idx.LocateText(k, slots, &s, nullptr, &place);
-    DictIndexPolicy::CompleteTextPlace(&place, k, s);
     std::unique_ptr<Entry> e(new Entry);
     e->SetKeyString(text);
     Insp::SetKeyCRC(e.get(), static_cast<unsigned short>(k.CRC()));
@@ -131,24 +130,30 @@ TEST(DictIndexPolicy, TextTagsCarrySlotAndNaturalBit) {
   EXPECT_EQ(h.FindText("ab"), nullptr);
 }
 
-TEST(DictIndexPolicy, CompleteTextPlaceTagsOrProbes) {
+TEST(DictIndexPolicy, TextPlaceCarriesTheTagOrAProbe) {
   HandMade h;
   TextKey k = TextKey::Make("key", nullptr);
   unsigned long s;
   IndexPlace place;
   h.idx.LocateText(k, h.slots, &s, nullptr, &place);
   ASSERT_EQ(place.how, IndexPlace::kAt);
-  DictIndexPolicy::CompleteTextPlace(&place, k, s);
+  EXPECT_EQ(s, OwnCRC("key") & 0xFF);
   EXPECT_EQ(place.tag, tarncoll::detail::TextTag(k.hash, s, true));
-  unsigned long foreign = (k.CRC() + 3) & 0xFF;
+  EXPECT_EQ(place.length, 3u);
+  unsigned long foreign = (OwnCRC("key") + 3) & 0xFF;
   TextKey given = TextKey::Make("key", &foreign);
-  DictIndexPolicy::CompleteTextPlace(&place, given, foreign);
-  EXPECT_EQ(place.tag & 0x1FF, foreign);  // not natural: bit 8 clear
+  h.idx.LocateText(given, h.slots, &s, nullptr, &place);
+  ASSERT_EQ(place.how, IndexPlace::kAt);
+  EXPECT_EQ(s, foreign);
+  EXPECT_EQ(place.tag, tarncoll::detail::TextTag(k.hash, foreign, false));  // not natural: bit 8 clear
   // The empty text is stored as another text: it takes a probe of its own.
   TextKey empty = TextKey::Make("", nullptr);
   h.idx.LocateText(empty, h.slots, &s, nullptr, &place);
-  DictIndexPolicy::CompleteTextPlace(&place, empty, s);
   EXPECT_EQ(place.how, IndexPlace::kProbe);
+  // A present key gives no place: a second entry is a duplicate.
+  h.AddText("key");
+  h.idx.LocateText(k, h.slots, &s, nullptr, &place);
+  EXPECT_EQ(place.how, IndexPlace::kNone);
 }
 
 TEST(DictIndexPolicy, DuplicatesStayOutAndTheEarliestTakesOverOnLeave) {

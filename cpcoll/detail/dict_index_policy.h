@@ -88,9 +88,12 @@ class DictIndexPolicy {
   // for a new entry of the key to *place, when given.
   inline CPDictionaryAssociation* LocateNumber(unsigned long key, CPList* const* slots, CPBucket** node,
                                                IndexPlace* place) const;
-  // The first string entry of key in its slot, or null.  The key's slot goes to *slotOut (for a key
-  // without a CRC of its own: the slot of a natural indexed entry of the
-  // text, else the one of its CRC); node and place as LocateNumber.
+  // The first string entry of key in its slot, or null.  The key's slot
+  // goes to *slotOut (for a key without a CRC of its own: the slot of a
+  // natural indexed entry of the text, else the one of its CRC); node as
+  // LocateNumber.  The place for a new entry of the key goes to *place
+  // complete: a kAt place carries the key's tag for that slot, and the
+  // empty text (stored as another text) takes a probe of its own.
   inline CPDictionaryAssociation* LocateText(TextKey& key, CPList* const* slots, unsigned long* slotOut,
                                              CPBucket** node, IndexPlace* place) const;
   // LocateNumber without node and place, the probe kept short.
@@ -98,10 +101,6 @@ class DictIndexPolicy {
   // LocateText without node and place, a key without a CRC of its own
   // found by one probe when its slot has no unindexed entries.
   inline CPDictionaryAssociation* FindText(TextKey& key, CPList* const* slots, unsigned long* slotOut) const;
-  // Completes a place that LocateText gave for a new entry of key in
-  // slot s: the tag of a kAt place; an empty text (stored as another
-  // text) takes a probe of its own.
-  static inline void CompleteTextPlace(IndexPlace* place, const TextKey& key, unsigned long s);
 
   // ---- entering and leaving ----
 

@@ -121,7 +121,13 @@ inline CPDictionaryAssociation* DictIndexPolicy::LocateText(TextKey& key, CPList
     if (place) place->how = IndexPlace::kProbe;
     return ScanSlot(slots[s], node, [&](const CPDictionaryAssociation* e) { return e->MatchKeyString(key.text) != 0; });
   }
-  if (place) *place = IndexPlace{pc ? IndexPlace::kNone : IndexPlace::kAt, hole, 0, key.length};
+  if (place) {
+    *place = IndexPlace{pc ? IndexPlace::kNone : IndexPlace::kAt, hole, 0, key.length};
+    if (key.length == 0)
+      place->how = IndexPlace::kProbe;
+    else if (!pc)
+      place->tag = TextTag(key.hash, s, key.NaturalSlot(s));
+  }
   if (!pc) return nullptr;
   if (node) *node = CPDictionary::EntryFields::Node(pc->pda);
   return pc->pda;
@@ -148,11 +154,6 @@ inline CPDictionaryAssociation* DictIndexPolicy::FindText(TextKey& key, CPList* 
   CPDictionaryAssociation* e = LocateText(key, slots, &s, nullptr, nullptr);
   if (slotOut) *slotOut = s;
   return e;
-}
-
-inline void DictIndexPolicy::CompleteTextPlace(IndexPlace* place, const TextKey& key, unsigned long s) {
-  if (key.length == 0) place->how = IndexPlace::kProbe;
-  if (place->how == IndexPlace::kAt) place->tag = TextTag(key.hash, s, key.NaturalSlot(s));
 }
 
 }  // namespace tarncoll::detail
