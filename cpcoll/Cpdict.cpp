@@ -1,5 +1,6 @@
 #include <cpcoll/Cpdict.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -62,6 +63,14 @@ crc16 CPDictionary::c16The;
 
 CPDictionary::CPDictionary(unsigned long)
     : nCurrentSlot(-1), bRefreshVector(1), arpdaVector(nullptr), pdaFound(nullptr) {
+#if defined(__LP64__)
+  // The layout of the exported class (keyIndex where its three members sat).
+  static_assert(sizeof(CPDictionary) == 3224, "CPDictionary keeps its size");
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+  static_assert(offsetof(CPDictionary, keyIndex) == 2120, "keyIndex keeps the place of the index members");
+#pragma GCC diagnostic pop
+#endif
   for (unsigned long s = 0; s < eNumberOfSlots; ++s) arplstSlots[s] = nullptr;
 }
 
@@ -154,9 +163,6 @@ static_assert(sizeof(tarncoll::detail::DictIndexPolicy) ==
               "the index policy holds exactly the two tables and the per-slot counts");
 static_assert(alignof(tarncoll::detail::DictIndexPolicy) == alignof(tarncoll::detail::NumIndex),
               "the index policy is aligned as its first table");
-#if defined(__LP64__)
-static_assert(sizeof(CPDictionary) == 3224, "CPDictionary keeps its size");
-#endif
 
 // ---- linking and unlinking entries ----------------------------------------
 

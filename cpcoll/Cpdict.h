@@ -252,7 +252,8 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   void RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc pfnKill);
   void RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill);
   void RemoveNumber(unsigned long nKey, CPKillFunc pfnKill);
-  // Destroys all entries and lists (kill each item first when given).
+  // Destroys all entries and lists, items untouched; with kill, entry by
+  // entry, each item handed to kill(item, null) once its entry is freed.
   void ClearAll(CPKillFunc pfnKill);
   // Appends copies of other's entries slot by slot (key strings shared).
   void CopyEntriesOf(const CPDictionary& other);
