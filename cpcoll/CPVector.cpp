@@ -2,8 +2,8 @@
 
 #include <cpcoll/detail/slot_block.h>
 
-using cpcoll_detail::DeleteSlotBlock;
-using cpcoll_detail::NewSlotBlockOrThrow;
+using tarncoll::detail::DeleteSlotBlock;
+using tarncoll::detail::NewSlotBlockOrThrow;
 
 // ---- Construction and copying -----------------------------------------
 

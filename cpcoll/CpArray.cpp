@@ -6,13 +6,13 @@
 #include <cpcoll/detail/report.h>
 #include <cpcoll/detail/slot_block.h>
 
-using cpcoll_detail::CopySlotBlock;
-using cpcoll_detail::DeleteSlotBlock;
-using cpcoll_detail::DropFront;
-using cpcoll_detail::DropItems;
-using cpcoll_detail::KillLedger;
-using cpcoll_detail::NewSlotBlock;
-using cpcoll_detail::NewSlotBlockOrThrow;
+using tarncoll::detail::CopySlotBlock;
+using tarncoll::detail::DeleteSlotBlock;
+using tarncoll::detail::DropFront;
+using tarncoll::detail::DropItems;
+using tarncoll::detail::KillThroughLedger;
+using tarncoll::detail::NewSlotBlock;
+using tarncoll::detail::NewSlotBlockOrThrow;
 
 namespace {
 const char kSource[] = "cpcoll\\CpArray";
@@ -137,13 +137,9 @@ char CPArray::DestroyAll(CPKillFunc pfnKill) {
       throw;
     }
   } else {
-    KillLedger ledger(pfnKill);
-    try {
-      ForEach(&KillLedger::Hand, &ledger);
-    } catch (...) {
-      SetCount(DropItems(arpvThe, ulCurrentIndex, ledger.vpvHanded));
-      throw;
-    }
+    KillThroughLedger(
+        pfnKill, [this](CPActionFunc pfn, void* pv) { ForEach(pfn, pv); },
+        [this](const std::vector<void*>& handed) { SetCount(DropItems(arpvThe, ulCurrentIndex, handed)); });
   }
   DetachAll();
   ClearLength();

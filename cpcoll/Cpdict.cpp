@@ -1,11 +1,13 @@
 #include <cpcoll/Cpdict.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <typeinfo>
 
 #include <cpcoll/detail/dict_hash.h>
+#include <cpcoll/detail/dict_index_policy_inline.h>
 #include <cpcoll/detail/report.h>
 
 namespace {
@@ -61,19 +63,21 @@ crc16 CPDictionary::c16The;
 
 CPDictionary::CPDictionary(unsigned long)
     : nCurrentSlot(-1), bRefreshVector(1), arpdaVector(nullptr), pdaFound(nullptr) {
-  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
-    arplstSlots[s] = nullptr;
-    anUnindexed[s] = 0;
-  }
+#if defined(__LP64__)
+  // The layout of the exported class (keyIndex where its three members sat).
+  static_assert(sizeof(CPDictionary) == 3224, "CPDictionary keeps its size");
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+  static_assert(offsetof(CPDictionary, keyIndex) == 2120, "keyIndex keeps the place of the index members");
+#pragma GCC diagnostic pop
+#endif
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) arplstSlots[s] = nullptr;
 }
 
 CPDictionary::CPDictionary(const CPDictionary& other)
     : Createable(), CPKeyedCollection(other), nCurrentSlot(-1), bRefreshVector(1), arpdaVector(nullptr),
       pdaFound(nullptr) {
-  for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
-    arplstSlots[s] = nullptr;
-    anUnindexed[s] = 0;
-  }
+  for (unsigned long s = 0; s < eNumberOfSlots; ++s) arplstSlots[s] = nullptr;
   nLength = 0;
   try {
     CopyEntriesOf(other);
@@ -115,12 +119,9 @@ void CPDictionary::CopyEntriesOf(const CPDictionary& other) {
 void CPDictionary::TakeContentOf(CPDictionary& other) {
   for (unsigned long s = 0; s < eNumberOfSlots; ++s) {
     arplstSlots[s] = other.arplstSlots[s];
-    anUnindexed[s] = other.anUnindexed[s];
     other.arplstSlots[s] = nullptr;
-    other.anUnindexed[s] = 0;
   }
-  idxNum.Swap(other.idxNum);
-  idxText.Swap(other.idxText);
+  keyIndex.Swap(other.keyIndex);  // this one's is empty
   nLength = other.nLength;
   other.nLength = 0;
   bRefreshVector = 1;
@@ -152,186 +153,16 @@ unsigned long CPDictionary::NextNonblankSlot(unsigned long s) {
 
 // ---- the key index ----------------------------------------------------------
 
-using cpcoll_detail::NumIndexCell;
-using cpcoll_detail::TextIndexCell;
+using tarncoll::detail::IndexPlace;
+using tarncoll::detail::TextKey;
 
-// A string key as a lookup sees it.
-struct CPDictionary::TextKey {
-  const char* pText;      // the text (not null)
-  unsigned long nLength;  // strlen(pText)
-  unsigned long nHash;    // HashText of the text
-  unsigned long nCRC;     // when bCRC: the CRC filing it, the caller's or the text's own
-  bool bGiven;            // nCRC is the caller's
-  bool bCRC;              // nCRC is known
-  // The filing CRC, computed from the text at most once.
-  unsigned long CRC() {
-    if (!bCRC) {
-      nCRC = cpcoll_detail::TextCRC(pText, nLength);
-      bCRC = true;
-    }
-    return nCRC;
-  }
-  // True when slot s is the slot of the text's own CRC.
-  bool NaturalSlot(unsigned long s) const {
-    return !bGiven || (cpcoll_detail::TextCRC(pText, nLength) & 0xFF) == s;
-  }
-};
-
-// How a new entry enters the index: by a probe of its own, at a free cell
-// found while the key was looked up (nTag, nLength: the looked-up key), or
-// not at all (a duplicate of an indexed key).
-struct CPDictionary::IndexPlace {
-  enum { eProbe, eAt, eNone } eHow;
-  unsigned long nHole;    // eAt: the cell (or kNoHole: the table is empty)
-  unsigned long nTag;     // eAt, text entries: the key's tag
-  unsigned long nLength;  // eAt, text entries: the key's length
-};
-
-namespace {
-using cpcoll_detail::kTextHomeMask;
-using cpcoll_detail::kTextNatural;
-
-bool AnyCell(const NumIndexCell&) { return true; }
-
-// The tag of a string entry in slot nSlot, from its key string.
-unsigned long TagOf(const CPString* pstr, unsigned long nSlot) {
-  unsigned short nCRC;
-  unsigned long h = cpcoll_detail::HashTextCRC(pstr->GetBuffer(), pstr->Length(), &nCRC);
-  return cpcoll_detail::TextTag(h, nSlot, (nCRC & 0xFF) == nSlot);
-}
-
-// True when the key string holds the n bytes of pText.
-inline bool HasText(const CPString* pstr, const char* pText, unsigned long n) {
-  return pstr->Length() == n && cpcoll_detail::SameBytes(pstr->GetBuffer(), pText, n);
-}
-}  // namespace
-
-TARNCOLL_DICT_INLINE CPDictionary::TextKey CPDictionary::MakeTextKey(const char* pszKey, unsigned long* pnCRC) {
-  TextKey k;
-  k.pText = pszKey;
-  k.nLength = std::strlen(pszKey);
-  k.nHash = cpcoll_detail::HashText(pszKey, k.nLength);
-  k.bGiven = k.bCRC = pnCRC != nullptr;
-  k.nCRC = pnCRC ? *pnCRC : 0;
-  return k;
-}
-
-void CPDictionary::IndexEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace) {
-  bool bIndexed = false;
-  if ((pda->bfFlags & CPDictionaryAssociation::eflagShared) || (pplace && pplace->eHow == IndexPlace::eNone)) {
-    // left out of the index: counted as unindexed below
-  } else if (!pda->bUseString) {
-    unsigned long nKey = static_cast<unsigned long>(pda->nKeyCardinal);
-    unsigned long nHole = pplace ? pplace->nHole : 0;
-    if (pplace || !idxNum.FindOrHole(nKey, AnyCell, &nHole)) bIndexed = idxNum.InsertAt(NumIndexCell{pda, nKey}, nHole);
-  } else if (CPString* pstr = pda->pstrKey) {
-    if (pplace && pstr->Length() == pplace->nLength) {
-      bIndexed = idxText.InsertAt(TextIndexCell{pda, pstr, pplace->nTag}, pplace->nHole);
-    } else {
-      unsigned long nTag = TagOf(pstr, nSlot), nHole;
-      const char* pText = pstr->GetBuffer();
-      unsigned long n = pstr->Length();
-      auto bSameKey = [&](const TextIndexCell& c) { return (c.nTag & 0xFF) == nSlot && HasText(c.pstr, pText, n); };
-      if (!idxText.FindOrHole(nTag & kTextHomeMask, bSameKey, &nHole))
-        bIndexed = idxText.InsertAt(TextIndexCell{pda, pstr, nTag}, nHole);
-    }
-  }
-  if (bIndexed)
-    pda->bfFlags |= CPDictionaryAssociation::eflagIndexed;
-  else
-    ++anUnindexed[nSlot];
-}
-
-void CPDictionary::UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlot) {
-  if (!(pda->bfFlags & CPDictionaryAssociation::eflagIndexed)) {
-    --anUnindexed[nSlot];
-    return;
-  }
-  pda->bfFlags &= ~CPDictionaryAssociation::eflagIndexed;
-  if (pda->bUseString)
-    idxText.Erase(cpcoll_detail::HashText(pda->pstrKey->GetBuffer(), pda->pstrKey->Length()) & kTextHomeMask, pda);
-  else
-    idxNum.Erase(static_cast<unsigned long>(pda->nKeyCardinal), pda);
-  if (anUnindexed[nSlot] == 0) return;
-  // Another entry of the same key may now be the first: the earliest
-  // unindexed one that is not shared takes the index place.
-  for (CPBucket* pbkt = arplstSlots[nSlot]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
-    CPDictionaryAssociation* pdaOther = EntryOf(pbkt);
-    if (pdaOther == pda || (pdaOther->bfFlags & (CPDictionaryAssociation::eflagIndexed |
-                                                 CPDictionaryAssociation::eflagShared)))
-      continue;
-    if (pdaOther->bUseString != pda->bUseString) continue;
-    bool bSame = pda->bUseString ? pdaOther->pstrKey && HasText(pdaOther->pstrKey, pda->pstrKey->GetBuffer(),
-                                                                pda->pstrKey->Length())
-                                 : pdaOther->nKeyCardinal == pda->nKeyCardinal;
-    if (!bSame) continue;
-    bool bIn = pda->bUseString
-                   ? idxText.Insert(TextIndexCell{pdaOther, pdaOther->pstrKey, TagOf(pdaOther->pstrKey, nSlot)})
-                   : idxNum.Insert(NumIndexCell{pdaOther, static_cast<unsigned long>(pdaOther->nKeyCardinal)});
-    if (bIn) {
-      pdaOther->bfFlags |= CPDictionaryAssociation::eflagIndexed;
-      --anUnindexed[nSlot];
-    }
-    return;
-  }
-}
-
-CPDictionaryAssociation* CPDictionary::LocateString(TextKey& k, unsigned long* pnSlot, CPBucket** ppbkt,
-                                                    IndexPlace* pplace) {
-  unsigned long nSlot, nHole = 0;
-  const TextIndexCell* pc = nullptr;
-  if (!k.bGiven) {
-    // The text's own slot: a natural cell with the text names it, else
-    // the CRC does.
-    pc = idxText.FindOrHole(
-        k.nHash & kTextHomeMask,
-        [&](const TextIndexCell& c) { return (c.nTag & kTextNatural) && HasText(c.pstr, k.pText, k.nLength); }, &nHole);
-    nSlot = pc ? pc->nTag & 0xFF : k.CRC() & 0xFF;
-  } else {
-    nSlot = k.nCRC & 0xFF;
-    if (!anUnindexed[nSlot])
-      pc = idxText.FindOrHole(
-          k.nHash & kTextHomeMask,
-          [&](const TextIndexCell& c) { return (c.nTag & 0xFF) == nSlot && HasText(c.pstr, k.pText, k.nLength); },
-          &nHole);
-  }
-  *pnSlot = nSlot;
-  if (anUnindexed[nSlot]) {
-    if (pplace) pplace->eHow = IndexPlace::eProbe;
-    for (CPBucket* pbkt = arplstSlots[nSlot]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
-      if (EntryOf(pbkt)->MatchKeyString(k.pText)) {
-        if (ppbkt) *ppbkt = pbkt;
-        return EntryOf(pbkt);
-      }
-    }
-    return nullptr;
-  }
-  if (pplace) *pplace = IndexPlace{pc ? IndexPlace::eNone : IndexPlace::eAt, nHole, 0, k.nLength};
-  if (!pc) return nullptr;
-  if (ppbkt) *ppbkt = pc->pda->pbktNode;
-  return pc->pda;
-}
-
-CPDictionaryAssociation* CPDictionary::LocateNumber(unsigned long nKey, CPBucket** ppbkt, IndexPlace* pplace) {
-  unsigned long nSlot = nKey & 0xFF;
-  if (anUnindexed[nSlot]) {
-    if (pplace) pplace->eHow = IndexPlace::eProbe;
-    long nWanted = static_cast<long>(nKey);
-    for (CPBucket* pbkt = arplstSlots[nSlot]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
-      if (EntryOf(pbkt)->MatchKeyCardinal(nWanted)) {
-        if (ppbkt) *ppbkt = pbkt;
-        return EntryOf(pbkt);
-      }
-    }
-    return nullptr;
-  }
-  unsigned long nHole;
-  const NumIndexCell* pc = idxNum.FindOrHole(nKey, AnyCell, &nHole);
-  if (pplace) *pplace = IndexPlace{pc ? IndexPlace::eNone : IndexPlace::eAt, nHole, 0, 0};
-  if (!pc) return nullptr;
-  if (ppbkt) *ppbkt = pc->pda->pbktNode;
-  return pc->pda;
-}
+// keyIndex keeps the three members that held the index state, in their
+// places: the dictionary's size and layout stay as they were.
+static_assert(sizeof(tarncoll::detail::DictIndexPolicy) ==
+                  sizeof(tarncoll::detail::NumIndex) + sizeof(tarncoll::detail::TextIndex) + 256 * sizeof(unsigned int),
+              "the index policy holds exactly the two tables and the per-slot counts");
+static_assert(alignof(tarncoll::detail::DictIndexPolicy) == alignof(tarncoll::detail::NumIndex),
+              "the index policy is aligned as its first table");
 
 // ---- linking and unlinking entries ----------------------------------------
 
@@ -354,8 +185,7 @@ void CPDictionary::LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, 
     throw;
   }
   arplstSlots[nSlot] = plst;
-  pda->pbktNode = plst->_get_pbktTail();
-  IndexEntry(pda, nSlot, pplace);
+  keyIndex.Enter(pda, plst->_get_pbktTail(), nSlot, pplace);
   IncrementLength();
   bRefreshVector = 1;
 }
@@ -366,7 +196,7 @@ void CPDictionary::RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc p
   CPList* plst = arplstSlots[nSlot];
   bRefreshVector = 1;
   pdaFound = nullptr;
-  UnindexEntry(pda, nSlot);
+  keyIndex.Leave(pda, nSlot, plst);
   plst->DetachBucket(pbkt);
   if (plst->Length() == 0) {
     arplstSlots[nSlot] = nullptr;
@@ -382,15 +212,15 @@ void CPDictionary::RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc p
 void CPDictionary::RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill) {
   pdaFound = nullptr;
   if (!pszKey) return;
-  TextKey k = MakeTextKey(pszKey, pnCRC);
+  TextKey k = TextKey::Make(pszKey, pnCRC);
   CPBucket* pbkt;
   unsigned long nSlot;
-  if (LocateString(k, &nSlot, &pbkt, nullptr)) RemoveEntry(nSlot, pbkt, pfnKill);
+  if (keyIndex.LocateText(k, arplstSlots, &nSlot, &pbkt, nullptr)) RemoveEntry(nSlot, pbkt, pfnKill);
 }
 
 void CPDictionary::RemoveNumber(unsigned long nKey, CPKillFunc pfnKill) {
   CPBucket* pbkt;
-  if (LocateNumber(nKey, &pbkt, nullptr)) RemoveEntry(nKey & 0xFF, pbkt, pfnKill);
+  if (keyIndex.LocateNumber(nKey, arplstSlots, &pbkt, nullptr)) RemoveEntry(nKey & 0xFF, pbkt, pfnKill);
 }
 
 void CPDictionary::ClearAll(CPKillFunc pfnKill) {
@@ -415,12 +245,10 @@ void CPDictionary::ClearAll(CPKillFunc pfnKill) {
     CPList* plst = arplstSlots[s];
     if (!plst) continue;
     arplstSlots[s] = nullptr;
-    anUnindexed[s] = 0;
     for (CPBucket* pbkt = plst->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) delete EntryOf(pbkt);
     delete plst;
   }
-  idxNum.Clear();
-  idxText.Clear();
+  keyIndex.Clear();
   ClearLength();
   pdaFound = nullptr;
 }
@@ -430,20 +258,41 @@ void CPDictionary::ClearAll(CPKillFunc pfnKill) {
 void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
   IndexPlace place;
   if (IsPlain(this)) {
-    if (LocateNumber(nKey, nullptr, &place)) return;
+    if (keyIndex.LocateNumber(nKey, arplstSlots, nullptr, &place)) return;
   } else {
     // A derived class's ExistsKeyNum decides; the place is looked up after
     // it, which may have changed the dictionary.  A key it calls absent
     // that is stored goes in as a second entry.
     if (ExistsKeyNum(nKey)) return;
-    LocateNumber(nKey, nullptr, &place);
+    keyIndex.LocateNumber(nKey, arplstSlots, nullptr, &place);
   }
   bRefreshVector = 1;
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
   CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
   pda->SetKeyCardinal(static_cast<long>(nKey));
   pda->pvValue = pvItem;
-  LinkEntry(pda, nKey & 0xFF, place.eHow == IndexPlace::eProbe ? nullptr : &place);
+  LinkEntry(pda, nKey & 0xFF, &place);
+}
+
+template <class MakeKey>
+CPDictionaryAssociation* CPDictionary::NewTextEntry(MakeKey fMakeKey, void* pvItem, unsigned long nCRC) {
+  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
+  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+  CPString* pstr;
+  try {
+    pstr = fMakeKey();
+  } catch (...) {
+    delete pda;
+    throw;
+  }
+  if (!pstr) {
+    delete pda;
+    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
+  }
+  pda->TakeKeyString(pstr);
+  pda->pvValue = pvItem;
+  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
+  return pda;
 }
 
 // The entry of an empty or null text is stored as "UnNamed", so the key
@@ -456,41 +305,25 @@ void CPDictionary::AddKeyString(const char* pszKey, void* pvItem, unsigned long*
     unsigned long nTested = pszKey ? KeyCRC(pszKey, pnCRC) : (pnCRC ? *pnCRC : 0);
     if (ExistsKeyString(pszKey, &nTested)) return;
   }
-  IndexPlace place = {IndexPlace::eProbe, 0, 0, 0};
+  IndexPlace place = {IndexPlace::kProbe, 0, 0, 0};
   unsigned long nCRC = pnCRC ? *pnCRC : 0;
   unsigned long nKeyLength = 0;
   const unsigned long* pnTextCRC = nullptr;  // the key string's own CRC, when computed here
   pdaFound = nullptr;
   if (pszKey) {
-    TextKey k = MakeTextKey(pszKey, pnCRC);
+    TextKey k = TextKey::Make(pszKey, pnCRC);
     unsigned long nSlot;
-    CPDictionaryAssociation* pdaOld = LocateString(k, &nSlot, nullptr, &place);
+    CPDictionaryAssociation* pdaOld = keyIndex.LocateText(k, arplstSlots, &nSlot, nullptr, &place);
     pdaFound = pdaOld;  // as a FindKeyString of the key leaves it
     if (bPlain && pdaOld && pdaOld->pvValue) return;
-    if (k.nLength == 0) place.eHow = IndexPlace::eProbe;
-    if (place.eHow == IndexPlace::eAt) place.nTag = cpcoll_detail::TextTag(k.nHash, nSlot, k.NaturalSlot(nSlot));
     nCRC = k.CRC();
-    nKeyLength = k.nLength;
-    if (!k.bGiven) pnTextCRC = &nCRC;
+    nKeyLength = k.length;
+    if (!k.given) pnTextCRC = &nCRC;
   }
   bRefreshVector = 1;
-  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
-  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
-  CPString* pstr;
-  try {
-    pstr = CPDictionaryAssociation::NewKeyString(pszKey, nKeyLength, pnTextCRC);
-  } catch (...) {
-    delete pda;
-    throw;
-  }
-  if (!pstr) {
-    delete pda;
-    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
-  }
-  pda->TakeKeyString(pstr);
-  pda->pvValue = pvItem;
-  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
-  LinkEntry(pda, nCRC & 0xFF, place.eHow == IndexPlace::eProbe ? nullptr : &place);
+  CPDictionaryAssociation* pda = NewTextEntry(
+      [&] { return CPDictionaryAssociation::NewKeyString(pszKey, nKeyLength, pnTextCRC); }, pvItem, nCRC);
+  LinkEntry(pda, nCRC & 0xFF, &place);
 }
 
 void CPDictionary::AddKeyString(CPString* pstrKey, void* pvItem) { AddSharedKey(pstrKey, pvItem, false); }
@@ -506,34 +339,19 @@ void CPDictionary::AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched) 
     unsigned long nTested = nCRC;
     if (ExistsKeyString(pstrKey->GetBuffer(), &nTested)) return;  // a derived class's test decides
   }
-  TextKey k = MakeTextKey(pstrKey->GetBuffer(), &nCRC);
+  TextKey k = TextKey::Make(pstrKey->GetBuffer(), &nCRC);
   IndexPlace place;
   unsigned long nSlot;
-  CPDictionaryAssociation* pdaOld = LocateString(k, &nSlot, nullptr, &place);
+  CPDictionaryAssociation* pdaOld = keyIndex.LocateText(k, arplstSlots, &nSlot, nullptr, &place);
   pdaFound = pdaOld;
   if (bPlain && pdaOld && pdaOld->pvValue) return;
-  if (k.nLength == 0) place.eHow = IndexPlace::eProbe;
-  if (place.eHow == IndexPlace::eAt) place.nTag = cpcoll_detail::TextTag(k.nHash, nSlot, k.NaturalSlot(nSlot));
   bRefreshVector = 1;
-  CPDictionaryAssociation* pda = new CPDictionaryAssociation;
-  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
-  bool bShared;
-  CPString* pstr;
-  try {
-    pstr = CPDictionaryAssociation::KeepKeyString(pstrKey, &bShared);  // a copy's buffer may throw std::bad_alloc
-  } catch (...) {
-    delete pda;
-    throw;
-  }
-  if (!pstr) {
-    delete pda;
-    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
-  }
-  pda->TakeKeyString(pstr);
-  pda->pvValue = pvItem;
-  pda->nKeyCRC = static_cast<unsigned short>(nCRC);
+  bool bShared = false;
+  // A copy's buffer may throw std::bad_alloc.
+  CPDictionaryAssociation* pda =
+      NewTextEntry([&] { return CPDictionaryAssociation::KeepKeyString(pstrKey, &bShared); }, pvItem, nCRC);
   if (bShared && !bVouched) pda->bfFlags |= CPDictionaryAssociation::eflagShared;
-  LinkEntry(pda, nCRC & 0xFF, place.eHow == IndexPlace::eProbe ? nullptr : &place);
+  LinkEntry(pda, nCRC & 0xFF, &place);
 }
 
 void CPDictionary::Add(void* pvItem) {
@@ -585,31 +403,13 @@ CPDictionaryAssociation* CPDictionary::FindDAKeyString(const char* pszKey, unsig
                                                        unsigned long* pnSlot) {
   pdaFound = nullptr;
   if (!pszKey) return nullptr;
-  TextKey k = MakeTextKey(pszKey, pnCRC);
-  if (!pnCRC) {  // the common case, kept short: a natural cell in a slot without unindexed entries
-    const TextIndexCell* pc = idxText.Find(k.nHash & kTextHomeMask, [&](const TextIndexCell& c) {
-      return (c.nTag & kTextNatural) && HasText(c.pstr, k.pText, k.nLength);
-    });
-    if (pc && !anUnindexed[pc->nTag & 0xFF]) {
-      if (pnSlot) *pnSlot = pc->nTag & 0xFF;
-      pdaFound = pc->pda;
-      return pdaFound;
-    }
-  }
-  unsigned long nSlot;
-  pdaFound = LocateString(k, &nSlot, nullptr, nullptr);
-  if (pnSlot) *pnSlot = nSlot;
+  TextKey k = TextKey::Make(pszKey, pnCRC);
+  pdaFound = keyIndex.FindText(k, arplstSlots, pnSlot);
   return pdaFound;
 }
 
 void* CPDictionary::FindKeyNum(unsigned long nKey) {
-  CPDictionaryAssociation* pda;
-  if (anUnindexed[nKey & 0xFF]) {
-    pda = LocateNumber(nKey, nullptr, nullptr);
-  } else {
-    const NumIndexCell* pc = idxNum.Find(nKey, AnyCell);  // the common case, kept short
-    pda = pc ? pc->pda : nullptr;
-  }
+  CPDictionaryAssociation* pda = keyIndex.FindNumber(nKey, arplstSlots);
   return pda ? pda->pvValue : nullptr;
 }
 
@@ -624,7 +424,9 @@ void* CPDictionary::FindKeyString(CPString* pstrKey) {
   return FindKeyString(pstrKey->GetBuffer(), &nCRC);
 }
 
-long CPDictionary::ExistsKeyNum(unsigned long nKey) { return LocateNumber(nKey, nullptr, nullptr) ? 1 : 0; }
+long CPDictionary::ExistsKeyNum(unsigned long nKey) {
+  return keyIndex.LocateNumber(nKey, arplstSlots, nullptr, nullptr) ? 1 : 0;
+}
 
 long CPDictionary::ExistsKeyString(CPString* pstrKey) {
   if (!pstrKey) return ExistsKeyString(static_cast<const char*>(nullptr), nullptr);

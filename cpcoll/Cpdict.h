@@ -15,20 +15,20 @@
 // to 255, and within a slot the order of addition.
 //
 // Beside the slots the dictionary keeps a private index from (slot, key)
-// to entry and node, so that lookups and removals by key need not scan a
-// slot.  It answers exactly as the scan would: entries it cannot vouch for
-// (duplicates of a key, key strings shared with other holders, whose text
-// may change) are left out of it and counted per slot, and a slot with
-// such entries is scanned instead.
+// to entry and node (keyIndex, detail/dict_index_policy.h), so that lookups
+// and removals by key need not scan a slot.  It answers exactly as the scan
+// would: entries it cannot vouch for (duplicates of a key, key strings
+// shared with other holders, whose text may change) are left out of it and
+// counted per slot, and a slot with such entries is scanned instead.
 //
 // Invariants (checked by CPDictionaryInspector in the tests):
 //   1. nLength equals the number of entries in all slot lists; no slot
 //      list is empty.
 //   2. Every entry of slot s has the key of slot s: a numeric key k with
 //      k & 0xFF == s, a string entry with nKeyCRC & 0xFF == s.
-//   3. The index holds exactly the entries flagged as indexed, each with
-//      its own node; anUnindexed[s] counts the other entries of slot s; no
-//      two indexed entries have the same key.
+//   3. keyIndex holds exactly the entries flagged as indexed, each with
+//      its own node, and counts the other entries of each slot; no two
+//      indexed entries have the same key.
 //   4. When bRefreshVector is 0, arpdaVector holds the entries in
 //      iteration order.
 //
@@ -43,12 +43,16 @@
 // ForEachInternalContainer), a derived class's override is called; the
 // library's own class takes the inline paths.
 //
-// Cursor: a key lookup never moves the built-in cursor; a removal moves it
-// only when it stood on the removed entry (to that entry's successor in
-// its slot; when the slot empties, Retrieve gives null and Next 0 until the
-// next GotoTop).  The callback walks (ForEach, FirstThat, AllThat ...) do
-// not use it, and throw kCursorException when a callback changes the
-// dictionary.
+// Cursor: a key lookup never moves the built-in cursor; a removal by key
+// moves it only when it stood on the removed entry (to that entry's
+// successor in its slot; when the slot empties, and after DetachAll or
+// DestroyAll, Retrieve gives null and Next 0 until the next GotoTop).
+// Detach(item) and Destroy(item) walk the cursor from the top to the item,
+// leaving it on the removed entry's successor (off the end when the item
+// is absent).  ForEach(IteratorAction*) walks the cursor too, and does not
+// notice changes the action makes.  The other callback walks (ForEach with
+// a function, FirstThat, AllThat ...) do not use it, and throw
+// kCursorException when a callback changes the dictionary.
 //
 // Entries must not be given
 // another key while they are in a dictionary (SetKeyString/SetKeyCardinal
@@ -60,7 +64,7 @@
 #include <cpcoll/CPDictionaryAssociation.h>
 #include <cpcoll/cpcollec.h>
 #include <cpcoll/cplist.h>
-#include <cpcoll/detail/dict_index.h>
+#include <cpcoll/detail/dict_index_policy.h>
 #include <util/crc16.h>
 #include <util/export.h>
 
@@ -77,6 +81,7 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   friend class DictionaryIterationState;
   friend struct CPDictionaryInspector;
   friend struct tarncoll_detail::DictionaryEntryAccess;
+  friend class tarncoll::detail::DictIndexPolicy;
 
  public:
   enum { eNumberOfSlots = 256 };
@@ -124,9 +129,10 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   void Add(void* pvItem) override;
   // Does nothing.
   void AddInternalContainer(CPInternalContainer* pic) override;
-  // Removes the first entry (iteration order) holding the item, after
-  // kill(item, null) when kill is given; 1 when removed, 0 when none.
-  // Walks the built-in cursor (left on the successor).
+  // Unlinks and frees the first entry (iteration order) holding the item,
+  // then hands the item to kill(item, null) when kill is given; 1 when
+  // removed, 0 when none.  Walks the built-in cursor (left on the
+  // successor).
   char Destroy(void* pvItem, CPKillFunc pfnKill) override;
   // The item at position idx of the parallel vector, or null.
   void* RetrieveIDX(unsigned long idx) override;
@@ -161,8 +167,8 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   void DetachKeyString(const char* pszKey, unsigned long* pnCRC) override;
   void DetachKeyString(CPString* pstrKey) override;
   void DetachKeyNum(unsigned long nKey) override;
-  // Remove the first entry of the key after kill(item, null) (no call when
-  // kill is null).
+  // Unlink and free the first entry of the key, then kill(item, null) (no
+  // call when kill is null).
   void DestroyKeyNum(unsigned long nKey, CPKillFunc pfnKill) override;
   void DestroyKeyString(const char* pszKey, CPKillFunc pfnKill, unsigned long* pnCRC) override;
   void DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) override;
@@ -227,34 +233,27 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
 
   // The CRC of a key text: *pnCRC when given, else crc16::Calc of it.
   static unsigned long KeyCRC(const char* pszKey, unsigned long* pnCRC);
-  struct TextKey;     // a looked-up text: length, CRC, slot, index tag
-  struct IndexPlace;  // where a new entry goes in the index
-  // The text's key (length, hash); its CRC is *pnCRC when given, else
-  // computed only when needed.
-  static TextKey MakeTextKey(const char* pszKey, unsigned long* pnCRC);
-  // The first string (numeric) entry of the key in its slot, or null:
-  // from the index, or by scanning a slot with unindexed entries.  The
-  // key's slot goes to *pnSlot; its node to *ppbkt, and the index place for
-  // a new entry of the key to *pplace, when given.
-  CPDictionaryAssociation* LocateString(TextKey& k, unsigned long* pnSlot, CPBucket** ppbkt, IndexPlace* pplace);
-  CPDictionaryAssociation* LocateNumber(unsigned long nKey, CPBucket** ppbkt, IndexPlace* pplace);
+  // The entry fields that keyIndex keeps (dict_index_policy_inline.h).
+  struct EntryFields;
   // AddKeyString(CPString*); bVouched: a shared string is only shared with
   // entries of dictionaries (nobody changes it), so it may be indexed.
   void AddSharedKey(CPString* pstrKey, void* pvItem, bool bVouched);
-  // Links a new entry (key set) into slot nSlot and the index (at pplace,
-  // or by a probe when null); frees the entry on a report.  Reports
-  // "plstSlot" (and the list's "pbktNew !=0").
-  void LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace);
-  // Takes the entry of node pbkt in slot nSlot out: counts, node, emptied
-  // list, index; then kill(item, null) when given, then frees the entry.
+  // A new string entry holding the item, filed under nCRC, whose key
+  // string fMakeKey() gives (it may throw).  Reports FailIfNIL "pdaThis"
+  // when the entry or the string cannot be allocated; nothing leaks.
+  template <class MakeKey>
+  CPDictionaryAssociation* NewTextEntry(MakeKey fMakeKey, void* pvItem, unsigned long nCRC);
+  // Links a new entry (key set) into slot nSlot and keyIndex (at pplace,
+  // or by a probe when null or kProbe); frees the entry on a report.
+  // Reports "plstSlot" (and the list's "pbktNew !=0").
+  void LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const tarncoll::detail::IndexPlace* pplace);
+  // Takes the entry of node pbkt in slot nSlot out: count, keyIndex, node,
+  // emptied list; then frees the entry, then kill(item, null) when given.
   void RemoveEntry(unsigned long nSlot, CPBucket* pbkt, CPKillFunc pfnKill);
   void RemoveString(const char* pszKey, unsigned long* pnCRC, CPKillFunc pfnKill);
   void RemoveNumber(unsigned long nKey, CPKillFunc pfnKill);
-  // Index bookkeeping of one entry entering (at pplace, or by a probe when
-  // null) or leaving slot nSlot.
-  void IndexEntry(CPDictionaryAssociation* pda, unsigned long nSlot, const IndexPlace* pplace);
-  void UnindexEntry(CPDictionaryAssociation* pda, unsigned long nSlot);
-  // Destroys all entries and lists (kill each item first when given).
+  // Destroys all entries and lists, items untouched; with kill, entry by
+  // entry, each item handed to kill(item, null) once its entry is freed.
   void ClearAll(CPKillFunc pfnKill);
   // Appends copies of other's entries slot by slot (key strings shared).
   void CopyEntriesOf(const CPDictionary& other);
@@ -280,9 +279,7 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   char bRefreshVector;                       // 1: arpdaVector is stale
   CPDictionaryAssociation** arpdaVector;     // entries in iteration order (new[]), or null
   CPDictionaryAssociation* pdaFound;         // scratch: the latest lookup's entry
-  cpcoll_detail::NumIndex idxNum;            // numeric key -> entry
-  cpcoll_detail::TextIndex idxText;          // (slot, key text) -> entry
-  unsigned int anUnindexed[eNumberOfSlots];  // entries per slot not in idxKeys
+  tarncoll::detail::DictIndexPolicy keyIndex;  // key -> first entry, and what it leaves out
 };
 
 // A separate fail-fast cursor over one dictionary: a slot and a node of

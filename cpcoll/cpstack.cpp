@@ -5,12 +5,12 @@
 #include <cpcoll/detail/slot_block.h>
 #include <util/Exceptions.h>
 
-using cpcoll_detail::CopySlotBlock;
-using cpcoll_detail::DeleteSlotBlock;
-using cpcoll_detail::DropFront;
-using cpcoll_detail::DropItems;
-using cpcoll_detail::KillLedger;
-using cpcoll_detail::NewSlotBlockOrThrow;
+using tarncoll::detail::CopySlotBlock;
+using tarncoll::detail::DeleteSlotBlock;
+using tarncoll::detail::DropFront;
+using tarncoll::detail::DropItems;
+using tarncoll::detail::KillThroughLedger;
+using tarncoll::detail::NewSlotBlockOrThrow;
 
 namespace {
 const char kSource[] = "cpcoll\\cpstack";
@@ -145,13 +145,9 @@ char CPStack::DestroyAll(CPKillFunc pfnKill) {
       throw;
     }
   } else {
-    KillLedger ledger(pfnKill);
-    try {
-      ForEach(&KillLedger::Hand, &ledger);
-    } catch (...) {
-      SetCount(DropItems(arpvStack, ulStackCount, ledger.vpvHanded));
-      throw;
-    }
+    KillThroughLedger(
+        pfnKill, [this](CPActionFunc pfn, void* pv) { ForEach(pfn, pv); },
+        [this](const std::vector<void*>& handed) { SetCount(DropItems(arpvStack, ulStackCount, handed)); });
   }
   DetachAll();
   return 1;

@@ -16,7 +16,8 @@
 //   3. Length() equals the number of entries of pdctThe.
 //
 // Costs: adds, finds, removes by key: the key's CRC (none for a CPString,
-// whose CRC is cached) plus a scan of one slot list; RemoveAll and the
+// whose CRC is cached) plus one probe of the dictionary's key index (a
+// scan of the slot where the index leaves entries out); RemoveAll and the
 // destructor O(n); positional access O(1) after a change has rebuilt the
 // dictionary's vector once; copies O(n).
 //
@@ -64,8 +65,9 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
   // AddRefs it when the key is absent.
   // Result: 1 when stored, 0 when nothing was stored.
   short AddKeyNum(long nKey, Createable* pcrEntry) override;
-  // pnCRC serves only the existence test; the entry is stored in the slot
-  // of the text's own CRC.  A text whose real CRC finds the key present
+  // As AddKeyNum; a null key reports Assert "pszKey" (the CPString form:
+  // "pstrKey") first.  pnCRC serves only the existence test; the entry is
+  // stored in the slot of the text's own CRC.  A text whose real CRC finds the key present
   // stores nothing and takes no reference (result 0).
   short AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) override;
   short AddKeyString(CPString* pstrKey, Createable* pcrEntry) override;
@@ -82,12 +84,13 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
   short ExistsKeyString(const char* pszKey, unsigned long* pnCRC) override;
   // The action receives the entries (CPDictionaryAssociation*).
   void ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) override;
-  // Not supported: Assert "1==0", result null.
+  // Not supported: reports Assert "1==0" (the report does not return).
   CrCollection* AllThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) override;
   // The first entry (a CPDictionaryAssociation, itself a Createable) that
   // the condition accepts; the condition receives entries.
   Createable* FirstThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) override;
-  // The wrapped dictionary does not support it: its report, result null.
+  // The wrapped dictionary does not support it: reports its Assert "1==0"
+  // (the report does not return).
   Createable* NextThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) override;
   // pfnAction(object, user, key) for every object.
   void ForEach(CrKeyActionFunc pfnAction, void* pvUser) override;

@@ -84,7 +84,7 @@ TEST(CPArrayCapacity, FullArrayDropsAddsAndRemovalsKeepTheCapacity) {
 TEST(CPArrayCapacity, UnallocatableBlockThrowsBadAllocAndBuildsNothing) {
   EXPECT_THROW(CPArray(ULONG_MAX), std::bad_alloc);
   EXPECT_THROW(CPArray(ULONG_MAX / sizeof(void*) + 1), std::bad_alloc);  // byte size wraps
-  cpcoll_detail::SetSlotBlockFailure(1);
+  tarncoll::detail::SetSlotBlockFailure(1);
   CPArray* parr = nullptr;
   EXPECT_THROW(parr = new CPArray(4), std::bad_alloc);  // the object's memory is given back
   EXPECT_EQ(parr, nullptr);
@@ -219,7 +219,7 @@ TEST(CPArrayResize, FailedResizeLeavesTheArrayAsItWas) {
   std::unique_ptr<CPArray> arr(Filled(4, {p, q}));
   void** arpvOld = arr->_get_arpvThe();
   EXPECT_THROW(arr->Resize(ULONG_MAX), std::bad_alloc);
-  cpcoll_detail::SetSlotBlockFailure(1);
+  tarncoll::detail::SetSlotBlockFailure(1);
   EXPECT_NIL_REPORT(arr->Resize(8), kArraySource, "arpvNew");
   EXPECT_EQ(arr->_get_arpvThe(), arpvOld);
   EXPECT_EQ(arr->_get_ulArraySize(), 4u);

@@ -773,9 +773,9 @@ TEST(CPDictionaryReports, RemovalAtCountZeroReportsBeforeChanging) {
 
 TEST(CPDictionaryIndex, WorksWithoutTheIndexWhenItCannotGrow) {
   CPDictionary d;
-  cpcoll_detail::SetDictIndexFailure(1);
+  tarncoll::detail::SetDictIndexFailure(1);
   d.AddKeyNum(4, Item(4));  // the index's first table fails: entry left out
-  cpcoll_detail::SetDictIndexFailure(0);
+  tarncoll::detail::SetDictIndexFailure(0);
   EXPECT_EQ(Insp::Unindexed(d, 4), 1u);
   d.AddKeyNum(260, Item(5));
   d.AddKeyNum(4, Item(6));
@@ -821,9 +821,9 @@ TEST(CPDictionaryIndex, OnePassHashGivesTheTextsCRC) {
       std::string s(n, '\0');
       for (char& c : s) c = static_cast<char>(rng() & 0xFF);
       unsigned short nCRC = 0;
-      unsigned long h = cpcoll_detail::HashTextCRC(s.data(), n, &nCRC);
+      unsigned long h = tarncoll::detail::HashTextCRC(s.data(), n, &nCRC);
       ASSERT_EQ(nCRC, crc16::Update(0, s.data(), n)) << "length " << n;
-      ASSERT_EQ(h, cpcoll_detail::HashText(s.data(), n)) << "length " << n;
+      ASSERT_EQ(h, tarncoll::detail::HashText(s.data(), n)) << "length " << n;
     }
   }
 }

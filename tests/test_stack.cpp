@@ -100,7 +100,7 @@ TEST(CPStackCapacity, FullStackRefusesPushAndDropsAdd) {
 
 TEST(CPStackCapacity, UnallocatableBlockThrowsBadAlloc) {
   EXPECT_THROW(CPStack(ULONG_MAX), std::bad_alloc);
-  cpcoll_detail::SetSlotBlockFailure(1);
+  tarncoll::detail::SetSlotBlockFailure(1);
   CPStack* pstk = nullptr;
   EXPECT_THROW(pstk = new CPStack(4), std::bad_alloc);
   EXPECT_EQ(pstk, nullptr);

@@ -23,9 +23,9 @@
 #define TARNCOLL_DICT_INLINE inline
 #endif
 
-namespace cpcoll_detail {
+namespace tarncoll::detail {
 
-namespace hash_impl {
+namespace hash {
 
 constexpr std::uint64_t kMul1 = 0x9E3779B97F4A7C15ull;
 constexpr std::uint64_t kMul2 = 0xC2B2AE3D27D4EB4Full;
@@ -110,20 +110,20 @@ TARNCOLL_DICT_INLINE std::uint32_t CRCTail(std::uint32_t c, const unsigned char*
   }
 }
 
-}  // namespace hash_impl
+}  // namespace hash
 
 // The 64-bit hash of n bytes of text.  O(n).
 TARNCOLL_DICT_INLINE unsigned long HashText(const char* pText, unsigned long n) {
-  std::uint64_t h = hash_impl::HashWords(static_cast<std::uint64_t>(n) * hash_impl::kMul1, pText, n);
-  return static_cast<unsigned long>(hash_impl::Finish(h));
+  std::uint64_t h = hash::HashWords(static_cast<std::uint64_t>(n) * hash::kMul1, pText, n);
+  return static_cast<unsigned long>(hash::Finish(h));
 }
 
 // The CRC-16 of n bytes of text from 0 (crc16::Update's value).  O(n).
 TARNCOLL_DICT_INLINE unsigned short TextCRC(const char* pText, unsigned long n) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(pText);
   std::uint32_t c = 0;
-  for (; n >= 8; n -= 8, p += 8) c = hash_impl::CRC8(c, p);
-  return static_cast<unsigned short>(hash_impl::CRCTail(c, p, n));
+  for (; n >= 8; n -= 8, p += 8) c = hash::CRC8(c, p);
+  return static_cast<unsigned short>(hash::CRCTail(c, p, n));
 }
 
 // As HashText, and *pnCRC receives TextCRC of the bytes.  O(n).
@@ -168,6 +168,6 @@ inline bool SameBytes(const char* a, const char* b, unsigned long n) {
   return true;
 }
 
-}  // namespace cpcoll_detail
+}  // namespace tarncoll::detail
 
 #endif

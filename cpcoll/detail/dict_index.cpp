@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-namespace cpcoll_detail {
+namespace tarncoll {
+namespace detail {
 
 namespace {
 long g_nFailCountdown = 0;
@@ -18,4 +19,5 @@ void* AllocCells(unsigned long n, unsigned long nCellSize) {
 
 void FreeCells(void* pv) { std::free(pv); }
 
-}  // namespace cpcoll_detail
+}  // namespace detail
+}  // namespace tarncoll

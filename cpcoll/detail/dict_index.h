@@ -14,10 +14,10 @@
 // or the hash bits of its tag; its home cell is the top bits of x * golden
 // ratio, and a probe compares x before it asks the caller's match.
 //
-// The dictionary decides what a key is and which entries go in; a table
-// only stores, probes and moves cells.  Its storage comes from the general
-// heap; when it cannot grow, Insert says so and the dictionary does
-// without the index for that entry.
+// The index policy (dict_index_policy.h) decides what a key is and which
+// entries go in; a table only stores, probes and moves cells.  Its storage
+// comes from the general heap; when it cannot grow, Insert says so and the
+// policy does without the table for that entry.
 //
 // The hashing of key texts is in dict_hash.h.
 #ifndef TARNCOLL_CPCOLL_DETAIL_DICT_INDEX_H
@@ -28,7 +28,8 @@
 class CPDictionaryAssociation;
 class CPString;
 
-namespace cpcoll_detail {
+namespace tarncoll {
+namespace detail {
 
 // ---- cells ----------------------------------------------------------------
 
@@ -193,6 +194,7 @@ class DictIndex {
 typedef DictIndex<NumIndexCell> NumIndex;
 typedef DictIndex<TextIndexCell> TextIndex;
 
-}  // namespace cpcoll_detail
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-namespace cpcoll_detail {
+namespace tarncoll::detail {
 
 namespace {
 std::atomic<long> g_nFailCountdown{0};  // see SetSlotBlockFailure; 0: no failure planned
@@ -61,4 +61,4 @@ void KillLedger::Hand(void* pvItem, void* pvLedger) {
   pledger->pfnKill(pvItem, nullptr);
 }
 
-}  // namespace cpcoll_detail
+}  // namespace tarncoll::detail

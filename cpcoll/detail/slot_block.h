@@ -6,7 +6,8 @@
 
 #include <vector>
 
-namespace cpcoll_detail {
+namespace tarncoll {
+namespace detail {
 
 // A new block of n uninitialised slots (n may be 0).  Throws std::bad_alloc
 // when n slots' byte size does not fit a size_t or the allocation fails.
@@ -44,10 +45,25 @@ struct KillLedger {
   std::vector<void*> vpvHanded;
 };
 
+// Runs that kill walk: walk(&KillLedger::Hand, ledger) with kill; when it
+// throws, dropHanded(the items handed so far) runs before the exception
+// goes on, so that the container can drop exactly those.
+template <class Walk, class DropHanded>
+void KillThroughLedger(void (*pfnKill)(void*, void*), Walk walk, DropHanded dropHanded) {
+  KillLedger ledger(pfnKill);
+  try {
+    walk(&KillLedger::Hand, static_cast<void*>(&ledger));
+  } catch (...) {
+    dropHanded(static_cast<const std::vector<void*>&>(ledger.vpvHanded));
+    throw;
+  }
+}
+
 // Test hook: the nth NewSlotBlock from now (1 = the next) yields null once,
 // as a null-returning allocator would; 0 switches it off.
 void SetSlotBlockFailure(long nth);
 
-}  // namespace cpcoll_detail
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif

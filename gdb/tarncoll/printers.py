@@ -19,7 +19,7 @@ LIMIT = 200
 
 # The library's internal types that public classes hold by value.  Their
 # namespace and names live only here, so a rename changes this table alone.
-INTERNAL_NAMESPACE = "cpcoll_detail"
+INTERNAL_NAMESPACE = "tarncoll::detail"
 INTERNAL_TYPES = {
     "dict_index": INTERNAL_NAMESPACE + "::DictIndex",  # NumIndex, TextIndex
 }

@@ -26,7 +26,7 @@ print all.symmetricMap
 print *all.bucket
 print *all.leaf
 print *all.association
-print all.dictionary.idxNum
+print all.dictionary.keyIndex.idxNum
 print *all.listState
 print *all.arrayState
 print *all.stackState

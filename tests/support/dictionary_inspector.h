@@ -1,5 +1,6 @@
 // Test support: the O(n) invariant check of CPDictionary and read access to
-// its internals (slot lists, key index, parallel vector, cursors).
+// its internals (slot lists, key index, parallel vector, cursors), and the
+// check of a key index against hand-made slot lists.
 #ifndef TARNCOLL_TESTS_SUPPORT_DICTIONARY_INSPECTOR_H
 #define TARNCOLL_TESTS_SUPPORT_DICTIONARY_INSPECTOR_H
 
@@ -17,8 +18,18 @@ struct CPDictionaryInspector {
   typedef CPDictionaryAssociation Entry;
 
   static CPList* Slot(const CPDictionary& d, unsigned long s) { return d.arplstSlots[s]; }
-  static unsigned int Unindexed(const CPDictionary& d, unsigned long s) { return d.anUnindexed[s]; }
-  static unsigned long IndexCount(const CPDictionary& d) { return d.idxNum.Count() + d.idxText.Count(); }
+  typedef tarncoll::detail::DictIndexPolicy Policy;
+
+  static const Policy& KeyIndex(const CPDictionary& d) { return d.keyIndex; }
+  static unsigned int Unindexed(const CPDictionary& d, unsigned long s) { return d.keyIndex.anUnindexed[s]; }
+  static unsigned long IndexCount(const CPDictionary& d) { return IndexCount(d.keyIndex); }
+  static unsigned long IndexCount(const Policy& idx) { return idx.idxNum.Count() + idx.idxText.Count(); }
+  static unsigned long NumCapacity(const Policy& idx) { return idx.idxNum.Capacity(); }
+  static unsigned long TextCapacity(const Policy& idx) { return idx.idxText.Capacity(); }
+  static CPBucket* Node(const Entry* pda) { return pda->pbktNode; }
+  // Hand-made entries: the slot CRC and the shared flag that the adds set.
+  static void SetKeyCRC(Entry* pda, unsigned short nCRC) { pda->nKeyCRC = nCRC; }
+  static void MarkShared(Entry* pda) { pda->bfFlags |= Entry::eflagShared; }
   static bool IsIndexed(const Entry* pda) { return (pda->bfFlags & Entry::eflagIndexed) != 0; }
   static bool IsShared(const Entry* pda) { return (pda->bfFlags & Entry::eflagShared) != 0; }
   static unsigned short KeyCRC(const Entry* pda) { return pda->nKeyCRC; }
@@ -51,22 +62,19 @@ struct CPDictionaryInspector {
   // caller-made pnCRC), so nKeyCRC must equal it.
   static std::string Check(const CPDictionary& d, bool bRealCRCs = true) {
     std::ostringstream err;
-    unsigned long nEntries = 0, nIndexedFlags = 0;
-    std::vector<const CPBucket*> nodes;
+    unsigned long nEntries = 0;
     for (unsigned long s = 0; s < 256; ++s) {
       CPList* plst = d.arplstSlots[s];
       if (!plst) continue;
       if (plst->Length() == 0) return Fail(err << "empty slot list in slot " << s);
-      unsigned long nInSlot = 0, nUnindexed = 0;
+      unsigned long nInSlot = 0;
       CPBucket* pPrev = nullptr;
       for (CPBucket* p = plst->_get_pbktHead(); p; p = p->_get_pbktNext()) {
         if (p->_get_pbktPrev() != pPrev) return Fail(err << "broken back link in slot " << s);
         if (++nInSlot > plst->Length()) return Fail(err << "slot " << s << " longer than its count");
         pPrev = p;
-        nodes.push_back(p);
         Entry* pda = static_cast<Entry*>(p->_get_pvData());
         if (!pda) return Fail(err << "null entry in slot " << s);
-        if (pda->pbktNode != p) return Fail(err << "entry in slot " << s << " does not know its node");
         if (pda->bUseString) {
           if (!pda->pstrKey) return Fail(err << "string entry without key string in slot " << s);
           if ((pda->nKeyCRC & 0xFF) != s) return Fail(err << "string entry filed in slot " << s);
@@ -77,6 +85,40 @@ struct CPDictionaryInspector {
         } else if ((static_cast<unsigned long>(pda->nKeyCardinal) & 0xFF) != s) {
           return Fail(err << "numeric key " << pda->nKeyCardinal << " in slot " << s);
         }
+      }
+      if (pPrev != plst->_get_pbktTail()) return Fail(err << "tail mismatch in slot " << s);
+      if (nInSlot != plst->Length()) return Fail(err << "slot " << s << " count mismatch");
+      nEntries += nInSlot;
+    }
+    if (nEntries != d.Length()) return Fail(err << "nLength " << d.Length() << " but " << nEntries << " entries");
+    std::string sIndex = CheckIndex(d.keyIndex, d.arplstSlots);
+    if (!sIndex.empty()) return sIndex;
+    std::vector<Entry*> order = Entries(d);
+    if (d.bRefreshVector == 0)
+      for (unsigned long i = 0; i < order.size(); ++i)
+        if (d.arpdaVector[i] != order[i]) return Fail(err << "parallel vector differs at " << i);
+    if (d.pdaFound && (std::find(order.begin(), order.end(), d.pdaFound) == order.end() || !d.pdaFound->bUseString))
+      return Fail(err << "pdaFound names a removed entry");
+    return std::string();
+  }
+
+  // "" when the key index agrees with the slot lists (slots[0..255], each
+  // null or a list of entries whose keys are set), else the first fault:
+  // every entry knows its node; the tables hold exactly the flagged
+  // entries, each once, with its own key (numeric) or key string and tag
+  // (text), reachable from its home cell, no other cell on that way with
+  // the same key; no shared entry is flagged; each slot's count of
+  // unflagged entries is the policy's.
+  static std::string CheckIndex(const Policy& idx, CPList* const* slots) {
+    std::ostringstream err;
+    unsigned long nIndexedFlags = 0;
+    std::vector<const CPBucket*> nodes;
+    for (unsigned long s = 0; s < 256; ++s) {
+      unsigned long nUnindexed = 0;
+      for (CPBucket* p = slots[s] ? slots[s]->_get_pbktHead() : nullptr; p; p = p->_get_pbktNext()) {
+        nodes.push_back(p);
+        const Entry* pda = static_cast<const Entry*>(p->_get_pvData());
+        if (pda->pbktNode != p) return Fail(err << "entry in slot " << s << " does not know its node");
         if (IsIndexed(pda)) {
           if (IsShared(pda)) return Fail(err << "shared entry in the index");
           ++nIndexedFlags;
@@ -84,24 +126,16 @@ struct CPDictionaryInspector {
           ++nUnindexed;
         }
       }
-      if (pPrev != plst->_get_pbktTail()) return Fail(err << "tail mismatch in slot " << s);
-      if (nInSlot != plst->Length()) return Fail(err << "slot " << s << " count mismatch");
-      if (nUnindexed != d.anUnindexed[s]) return Fail(err << "unindexed count of slot " << s);
-      nEntries += nInSlot;
+      if (nUnindexed != idx.anUnindexed[s]) return Fail(err << "unindexed count of slot " << s);
     }
-    if (nEntries != d.Length()) return Fail(err << "nLength " << d.Length() << " but " << nEntries << " entries");
-    std::vector<const CPBucket*> nodesInOrder(nodes);
     std::sort(nodes.begin(), nodes.end());
-    // The indexes: exactly the flagged entries, each once, with its own key
-    // (numeric) or key string and tag (text), reachable from its home cell;
-    // no other cell on that way holds the same key.
     std::vector<const Entry*> inCells;
-    std::string sNum = CheckTable(d.idxNum, nodes, inCells, [](const Entry* pda, const cpcoll_detail::NumIndexCell& c) {
+    std::string sNum = CheckTable(idx.idxNum, nodes, inCells, [](const Entry* pda, const tarncoll::detail::NumIndexCell& c) {
       if (pda->bUseString) return "string entry in the numeric index";
       return static_cast<unsigned long>(pda->nKeyCardinal) == c.nKey ? "" : "numeric cell with a foreign key";
     });
     if (!sNum.empty()) return sNum;
-    std::string sText = CheckTable(d.idxText, nodes, inCells, [](const Entry* pda, const cpcoll_detail::TextIndexCell& c) {
+    std::string sText = CheckTable(idx.idxText, nodes, inCells, [](const Entry* pda, const tarncoll::detail::TextIndexCell& c) {
       if (!pda->bUseString) return "numeric entry in the text index";
       if (c.pstr != pda->pstrKey) return "text cell with a foreign key string";
       return c.nTag == TagOf(pda) ? "" : "text cell with a stale tag";
@@ -109,15 +143,7 @@ struct CPDictionaryInspector {
     if (!sText.empty()) return sText;
     std::sort(inCells.begin(), inCells.end());
     if (std::adjacent_find(inCells.begin(), inCells.end()) != inCells.end()) return Fail(err << "entry in two cells");
-    if (inCells.size() != nIndexedFlags || inCells.size() != IndexCount(d)) return Fail(err << "index count mismatch");
-    std::vector<Entry*> order;
-    order.reserve(nEntries);
-    for (const CPBucket* p : nodesInOrder) order.push_back(static_cast<Entry*>(p->_get_pvData()));
-    if (d.bRefreshVector == 0)
-      for (unsigned long i = 0; i < order.size(); ++i)
-        if (d.arpdaVector[i] != order[i]) return Fail(err << "parallel vector differs at " << i);
-    if (d.pdaFound && (std::find(order.begin(), order.end(), d.pdaFound) == order.end() || !d.pdaFound->bUseString))
-      return Fail(err << "pdaFound names a removed entry");
+    if (inCells.size() != nIndexedFlags || inCells.size() != IndexCount(idx)) return Fail(err << "index count mismatch");
     return std::string();
   }
 
@@ -134,7 +160,7 @@ struct CPDictionaryInspector {
     const CPString* pstr = pda->pstrKey;
     unsigned long nSlot = pda->nKeyCRC & 0xFF;
     bool bNatural = (crc16::Update(0, pstr->GetBuffer(), pstr->Length()) & 0xFF) == nSlot;
-    return cpcoll_detail::TextTag(cpcoll_detail::HashText(pstr->GetBuffer(), pstr->Length()), nSlot, bNatural);
+    return tarncoll::detail::TextTag(tarncoll::detail::HashText(pstr->GetBuffer(), pstr->Length()), nSlot, bNatural);
   }
   // One index table: every cell's entry flagged, linked (its node among
   // nodes, sorted), described by its cell (check(entry, cell) == ""),
