@@ -9,9 +9,9 @@ namespace avl {
 namespace {
 
 // Makes child take old's place under old's parent (or as the root).
-inline void ReplaceChild(Leaf** pproot, Leaf* parent, Leaf* old, Leaf* child) {
+inline void ReplaceChild(Leaf** root, Leaf* parent, Leaf* old, Leaf* child) {
   if (parent == nullptr)
-    *pproot = child;
+    *root = child;
   else if (parent->plfLeft == old)
     parent->plfLeft = child;
   else
@@ -37,28 +37,28 @@ Leaf* Rightmost(Leaf* node) {
   return node;
 }
 
-void RotateLeft(Leaf** pproot, Leaf* x) {
+void RotateLeft(Leaf** root, Leaf* x) {
   Leaf* r = x->plfRight;
   if (r == nullptr) return;
   if (r->nBalance == -1) {
-    RotateRight(pproot, r);  // the rule applies again inside this call
+    RotateRight(root, r);  // the rule applies again inside this call
     r = x->plfRight;
   }
-  const short nX = x->nBalance;
-  const short nR = r->nBalance;
+  const short xBalance = x->nBalance;
+  const short rBalance = r->nBalance;
 
   Leaf* parent = x->plfParent;
   r->plfParent = parent;
-  ReplaceChild(pproot, parent, x, r);
+  ReplaceChild(root, parent, x, r);
   x->plfRight = r->plfLeft;
   if (x->plfRight != nullptr) x->plfRight->plfParent = x;
   r->plfLeft = x;
   x->plfParent = r;
 
-  if (nX == 1) {
-    x->nBalance = nR == 1 ? -1 : 0;
+  if (xBalance == 1) {
+    x->nBalance = rBalance == 1 ? -1 : 0;
     r->nBalance = -1;
-  } else if (nR == 1) {
+  } else if (rBalance == 1) {
     x->nBalance = 0;
     r->nBalance = 0;
   } else {
@@ -67,28 +67,28 @@ void RotateLeft(Leaf** pproot, Leaf* x) {
   }
 }
 
-void RotateRight(Leaf** pproot, Leaf* x) {
+void RotateRight(Leaf** root, Leaf* x) {
   Leaf* l = x->plfLeft;
   if (l == nullptr) return;
   if (l->nBalance == 1) {
-    RotateLeft(pproot, l);
+    RotateLeft(root, l);
     l = x->plfLeft;
   }
-  const short nX = x->nBalance;
-  const short nL = l->nBalance;
+  const short xBalance = x->nBalance;
+  const short lBalance = l->nBalance;
 
   Leaf* parent = x->plfParent;
   l->plfParent = parent;
-  ReplaceChild(pproot, parent, x, l);
+  ReplaceChild(root, parent, x, l);
   x->plfLeft = l->plfRight;
   if (x->plfLeft != nullptr) x->plfLeft->plfParent = x;
   l->plfRight = x;
   x->plfParent = l;
 
-  if (nX == -1) {
-    x->nBalance = nL == -1 ? 1 : 0;
+  if (xBalance == -1) {
+    x->nBalance = lBalance == -1 ? 1 : 0;
     l->nBalance = 1;
-  } else if (nL == -1) {
+  } else if (lBalance == -1) {
     x->nBalance = 0;
     l->nBalance = 0;
   } else {
@@ -97,14 +97,14 @@ void RotateRight(Leaf** pproot, Leaf* x) {
   }
 }
 
-void Rotate(Leaf** pproot, Leaf* x, short nDirection) {
-  if (nDirection < 0)
-    RotateLeft(pproot, x);
+void Rotate(Leaf** root, Leaf* x, short direction) {
+  if (direction < 0)
+    RotateLeft(root, x);
   else
-    RotateRight(pproot, x);
+    RotateRight(root, x);
 }
 
-void RebalanceAfterInsert(Leaf** pproot, Leaf* parent) {
+void RebalanceAfterInsert(Leaf** root, Leaf* parent) {
   if (parent->nBalance == 0) return;  // its height did not change
   Leaf* child = parent;
   for (;;) {
@@ -113,37 +113,37 @@ void RebalanceAfterInsert(Leaf** pproot, Leaf* parent) {
     node->nBalance = short(node->nBalance + (child == node->plfRight ? 1 : -1));
     if (node->nBalance == 0) return;
     if (node->nBalance == 2) {
-      RotateLeft(pproot, node);
+      RotateLeft(root, node);
       return;
     }
     if (node->nBalance == -2) {
-      RotateRight(pproot, node);
+      RotateRight(root, node);
       return;
     }
     child = node;
   }
 }
 
-void HelpDeleteBalance(Leaf** pproot, int nDirection, Leaf* node) {
+void HelpDeleteBalance(Leaf** root, int direction, Leaf* node) {
   while (node != nullptr) {
-    node->nBalance = short(node->nBalance - nDirection);
-    if (node->nBalance == -2 * nDirection) {
-      Rotate(pproot, node, short(nDirection));
+    node->nBalance = short(node->nBalance - direction);
+    if (node->nBalance == -2 * direction) {
+      Rotate(root, node, short(direction));
       node = node->plfParent;  // the top of the rotated subtree
-      if (node == nullptr || node->nBalance == nDirection) return;  // height kept
-    } else if (node->nBalance == -nDirection) {
+      if (node == nullptr || node->nBalance == direction) return;  // height kept
+    } else if (node->nBalance == -direction) {
       return;  // it was balanced: its height is unchanged
     }
     Leaf* parent = node->plfParent;
     if (parent == nullptr) return;
-    nDirection = parent->plfLeft == node ? -1 : 1;
+    direction = parent->plfLeft == node ? -1 : 1;
     node = parent;
   }
 }
 
-void Unlink(Leaf** pproot, Leaf* node) {
+void Unlink(Leaf** root, Leaf* node) {
   Leaf* parent = node->plfParent;
-  const bool bWasLeft = parent != nullptr && parent->plfLeft == node;
+  const bool wasLeft = parent != nullptr && parent->plfLeft == node;
 
   if (node->plfLeft != nullptr && node->plfRight != nullptr) {
     // Take the replacement from the taller side (the right when balanced),
@@ -158,27 +158,27 @@ void Unlink(Leaf** pproot, Leaf* node) {
       child = repl->plfRight;
     }
     Leaf* q = repl->plfParent;
-    const bool bReplWasLeft = q->plfLeft == repl;
-    if (bReplWasLeft)
+    const bool replWasLeft = q->plfLeft == repl;
+    if (replWasLeft)
       q->plfLeft = child;
     else
       q->plfRight = child;
     if (child != nullptr) child->plfParent = q;
-    HelpDeleteBalance(pproot, bReplWasLeft ? -1 : 1, q);
+    HelpDeleteBalance(root, replWasLeft ? -1 : 1, q);
 
     // The replacement moves into node's place as it stands now.
     repl->nBalance = node->nBalance;
     repl->plfParent = node->plfParent;
     repl->plfLeft = node->plfLeft;
     repl->plfRight = node->plfRight;
-    ReplaceChild(pproot, node->plfParent, node, repl);
+    ReplaceChild(root, node->plfParent, node, repl);
     if (repl->plfLeft != nullptr) repl->plfLeft->plfParent = repl;
     if (repl->plfRight != nullptr) repl->plfRight->plfParent = repl;
   } else {
     Leaf* child = node->plfLeft != nullptr ? node->plfLeft : node->plfRight;
     if (child != nullptr) child->plfParent = parent;
-    ReplaceChild(pproot, parent, node, child);
-    if (parent != nullptr) HelpDeleteBalance(pproot, bWasLeft ? -1 : 1, parent);
+    ReplaceChild(root, parent, node, child);
+    if (parent != nullptr) HelpDeleteBalance(root, wasLeft ? -1 : 1, parent);
   }
   ClearTreeLinks(node);
 }
@@ -186,44 +186,44 @@ void Unlink(Leaf** pproot, Leaf* node) {
 namespace {
 
 // Links a part of 1 to 3 nodes directly, or builds it recursively; sets
-// *pnHeight to its height.
-Leaf* BuildPart(Leaf** v, long n, bool bLeftPart, long* pnCount, int* pnHeight);
+// *height to its height.
+Leaf* BuildPart(Leaf** v, long n, bool leftPart, long* count, int* height);
 
-Leaf* BuildRange(Leaf** v, long n, long* pnCount, int* pnHeight) {
+Leaf* BuildRange(Leaf** v, long n, long* count, int* height) {
   if (n <= 0) {
-    *pnHeight = 0;
+    *height = 0;
     return nullptr;
   }
   const long mid = n / 2;
   Leaf* top = v[mid];
   ClearTreeLinks(top);
-  int nLeftHeight = 0;
-  int nRightHeight = 0;
-  top->plfLeft = BuildPart(v, mid, true, pnCount, &nLeftHeight);
-  top->plfRight = BuildPart(v + mid + 1, n - mid - 1, false, pnCount, &nRightHeight);
+  int leftHeight = 0;
+  int rightHeight = 0;
+  top->plfLeft = BuildPart(v, mid, true, count, &leftHeight);
+  top->plfRight = BuildPart(v + mid + 1, n - mid - 1, false, count, &rightHeight);
   if (top->plfLeft != nullptr) top->plfLeft->plfParent = top;
   if (top->plfRight != nullptr) top->plfRight->plfParent = top;
-  top->nBalance = short(nRightHeight - nLeftHeight);
-  *pnHeight = 1 + (nLeftHeight > nRightHeight ? nLeftHeight : nRightHeight);
+  top->nBalance = short(rightHeight - leftHeight);
+  *height = 1 + (leftHeight > rightHeight ? leftHeight : rightHeight);
   return top;
 }
 
-Leaf* BuildPart(Leaf** v, long n, bool bLeftPart, long* pnCount, int* pnHeight) {
+Leaf* BuildPart(Leaf** v, long n, bool leftPart, long* count, int* height) {
   switch (n) {
     case 0:
-      *pnHeight = 0;
+      *height = 0;
       return nullptr;
     case 1:
       ClearTreeLinks(v[0]);
-      *pnHeight = 1;
+      *height = 1;
       return v[0];
     case 2: {
       // left part: v[1] over v[0]; right part: v[0] over v[1]
-      Leaf* top = bLeftPart ? v[1] : v[0];
-      Leaf* below = bLeftPart ? v[0] : v[1];
+      Leaf* top = leftPart ? v[1] : v[0];
+      Leaf* below = leftPart ? v[0] : v[1];
       ClearTreeLinks(top);
       ClearTreeLinks(below);
-      if (bLeftPart) {
+      if (leftPart) {
         top->plfLeft = below;
         top->nBalance = -1;
       } else {
@@ -231,7 +231,7 @@ Leaf* BuildPart(Leaf** v, long n, bool bLeftPart, long* pnCount, int* pnHeight) 
         top->nBalance = 1;
       }
       below->plfParent = top;
-      *pnHeight = 2;
+      *height = 2;
       return top;
     }
     case 3:
@@ -242,19 +242,19 @@ Leaf* BuildPart(Leaf** v, long n, bool bLeftPart, long* pnCount, int* pnHeight) 
       v[1]->plfRight = v[2];
       v[0]->plfParent = v[1];
       v[2]->plfParent = v[1];
-      *pnHeight = 2;
+      *height = 2;
       return v[1];
     default:
-      ++*pnCount;
-      return BuildRange(v, n, pnCount, pnHeight);
+      ++*count;
+      return BuildRange(v, n, count, height);
   }
 }
 
 }  // namespace
 
-Leaf* BuildTree(Leaf** v, long n, long* pnCount) {
-  int nHeight = 0;
-  return BuildRange(v, n, pnCount, &nHeight);
+Leaf* BuildTree(Leaf** v, long n, long* count) {
+  int subHeight = 0;
+  return BuildRange(v, n, count, &subHeight);
 }
 
 }  // namespace avl

@@ -54,40 +54,40 @@ inline void Attach(Node** root, Node* node, Node* parent, int side) {
 }
 
 // Left rotation at x (nothing when x has no right child).  When the right
-// child leans left (-1) it is first rotated right.  *pproot is updated when
+// child leans left (-1) it is first rotated right.  *root is updated when
 // x was the root.  Balances afterwards, from those before the single step:
 //   x +1                : x = (r +1 ? -1 : 0), r = -1
 //   x not +1 and r +1   : x = 0,  r = 0
 //   otherwise           : x = +1, r = -1
-void RotateLeft(Leaf** pproot, Leaf* x);
+void RotateLeft(Leaf** root, Leaf* x);
 // Mirror image of RotateLeft.
-void RotateRight(Leaf** pproot, Leaf* x);
+void RotateRight(Leaf** root, Leaf* x);
 // RotateLeft for a negative direction, RotateRight otherwise.
-void Rotate(Leaf** pproot, Leaf* x, short nDirection);
+void Rotate(Leaf** root, Leaf* x, short direction);
 
 // After a new leaf was attached below parent (and parent's balance
 // adjusted): walks up adding +1/-1 per side until a balance becomes 0 (stop)
 // or +-2 (one rotation, stop).  O(log n).
-void RebalanceAfterInsert(Leaf** pproot, Leaf* parent);
+void RebalanceAfterInsert(Leaf** root, Leaf* parent);
 
-// After node's left (nDirection -1) or right (+1) subtree became one level
+// After node's left (direction -1) or right (+1) subtree became one level
 // lower: adjusts balances upward, rotating where one reaches +-2, until a
 // subtree keeps its height.  O(log n).
-void HelpDeleteBalance(Leaf** pproot, int nDirection, Leaf* node);
+void HelpDeleteBalance(Leaf** root, int direction, Leaf* node);
 
 // Takes node out of the tree (not the list): the tree step of every
 // removal.  A node with two children is replaced by its in-order
 // predecessor when its balance is -1, else by its successor; the
 // replacement moves into node's place and takes its balance.  A childless
-// root leaves *pproot null.  Clears node's tree fields.  O(log n).
-void Unlink(Leaf** pproot, Leaf* node);
+// root leaves *root null.  Clears node's tree fields.  O(log n).
+void Unlink(Leaf** root, Leaf* node);
 
 // The balanced tree of v[0..n-1], middle of each range on top; parts of 1
 // to 3 nodes are linked directly.  Every balance comes from the real
 // heights.  Every node's tree links are set afresh (stale ones do not
 // matter); the list links are left alone.  The top's plfParent is null.
-// *pnCount is incremented before each recursive call.  O(n).
-Leaf* BuildTree(Leaf** v, long n, long* pnCount);
+// *count is incremented before each recursive call.  O(n).
+Leaf* BuildTree(Leaf** v, long n, long* count);
 
 Leaf* Leftmost(Leaf* node);   // smallest node of the subtree
 Leaf* Rightmost(Leaf* node);  // largest node of the subtree

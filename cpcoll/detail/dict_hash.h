@@ -70,9 +70,9 @@ inline std::uint64_t ShortWord(const char* p, unsigned long n) {
 // overlap the previous word): no byte-wise tail.
 inline std::uint64_t HashWords(std::uint64_t h, const char* p, unsigned long n) {
   if (n < 8) return n ? Mix(h, ShortWord(p, n)) : h;
-  const char* pLast = p + n - 8;
-  for (; p < pLast; p += 8) h = Mix(h, Load64(p));
-  return Mix(h, Load64(pLast));
+  const char* last = p + n - 8;
+  for (; p < last; p += 8) h = Mix(h, Load64(p));
+  return Mix(h, Load64(last));
 }
 
 // The CRC continued over 8 bytes (slicing by 8).
@@ -113,23 +113,23 @@ TARNCOLL_DICT_INLINE std::uint32_t CRCTail(std::uint32_t c, const unsigned char*
 }  // namespace hash
 
 // The 64-bit hash of n bytes of text.  O(n).
-TARNCOLL_DICT_INLINE unsigned long HashText(const char* pText, unsigned long n) {
-  std::uint64_t h = hash::HashWords(static_cast<std::uint64_t>(n) * hash::kMul1, pText, n);
+TARNCOLL_DICT_INLINE unsigned long HashText(const char* text, unsigned long n) {
+  std::uint64_t h = hash::HashWords(static_cast<std::uint64_t>(n) * hash::kMul1, text, n);
   return static_cast<unsigned long>(hash::Finish(h));
 }
 
 // The CRC-16 of n bytes of text from 0 (crc16::Update's value).  O(n).
-TARNCOLL_DICT_INLINE unsigned short TextCRC(const char* pText, unsigned long n) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(pText);
+TARNCOLL_DICT_INLINE unsigned short TextCRC(const char* text, unsigned long n) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   std::uint32_t c = 0;
   for (; n >= 8; n -= 8, p += 8) c = hash::CRC8(c, p);
   return static_cast<unsigned short>(hash::CRCTail(c, p, n));
 }
 
-// As HashText, and *pnCRC receives TextCRC of the bytes.  O(n).
-TARNCOLL_DICT_INLINE unsigned long HashTextCRC(const char* pText, unsigned long n, unsigned short* pnCRC) {
-  *pnCRC = TextCRC(pText, n);
-  return HashText(pText, n);
+// As HashText, and *crcOut receives TextCRC of the bytes.  O(n).
+TARNCOLL_DICT_INLINE unsigned long HashTextCRC(const char* text, unsigned long n, unsigned short* crcOut) {
+  *crcOut = TextCRC(text, n);
+  return HashText(text, n);
 }
 
 // Tag of a text in the key index: bits 9..63 of its hash (they alone pick
@@ -139,8 +139,8 @@ TARNCOLL_DICT_INLINE unsigned long HashTextCRC(const char* pText, unsigned long 
 // slot.
 const unsigned long kTextHomeMask = ~0x1FFul;
 const unsigned long kTextNatural = 0x100ul;
-inline unsigned long TextTag(unsigned long h, unsigned long nSlot, bool bNatural) {
-  return (h & kTextHomeMask) | (bNatural ? kTextNatural : 0) | (nSlot & 0xFF);
+inline unsigned long TextTag(unsigned long h, unsigned long slot, bool natural) {
+  return (h & kTextHomeMask) | (natural ? kTextNatural : 0) | (slot & 0xFF);
 }
 
 // True when the n bytes at a and b are equal.  Short texts are compared a

@@ -12,12 +12,12 @@ long g_nFailCountdown = 0;
 
 void SetDictIndexFailure(long nth) { g_nFailCountdown = nth > 0 ? nth : 0; }
 
-void* AllocCells(unsigned long n, unsigned long nCellSize) {
+void* AllocCells(unsigned long n, unsigned long cellSize) {
   if (g_nFailCountdown > 0 && --g_nFailCountdown == 0) return nullptr;
-  return std::calloc(n, nCellSize);
+  return std::calloc(n, cellSize);
 }
 
-void FreeCells(void* pv) { std::free(pv); }
+void FreeCells(void* cells) { std::free(cells); }
 
 }  // namespace detail
 }  // namespace tarncoll

@@ -34,16 +34,16 @@ namespace detail {
 // ---- cells ----------------------------------------------------------------
 
 struct NumIndexCell {
-  CPDictionaryAssociation* pda;  // null: the cell is free
-  unsigned long nKey;            // the entry's numeric key
-  unsigned long Probe() const { return nKey; }
+  CPDictionaryAssociation* entry;  // null: the cell is free
+  unsigned long key;            // the entry's numeric key
+  unsigned long Probe() const { return key; }
 };
 
 struct TextIndexCell {
-  CPDictionaryAssociation* pda;  // null: the cell is free
-  CPString* pstr;                // the entry's key string
-  unsigned long nTag;            // TextTag(hash, slot, natural): dict_hash.h
-  unsigned long Probe() const { return nTag & ~0x1FFul; }  // the hash bits
+  CPDictionaryAssociation* entry;  // null: the cell is free
+  CPString* keyString;                // the entry's key string
+  unsigned long tag;            // TextTag(hash, slot, natural): dict_hash.h
+  unsigned long Probe() const { return tag & ~0x1FFul; }  // the hash bits
 };
 
 // Test hook: the nth table allocation from now (1 = the next; either
@@ -51,114 +51,114 @@ struct TextIndexCell {
 void SetDictIndexFailure(long nth);
 // Zeroed storage for n cells of the given size, or null (also when the
 // test hook says so).  Released with FreeCells.
-void* AllocCells(unsigned long n, unsigned long nCellSize);
-void FreeCells(void* pv);
+void* AllocCells(unsigned long n, unsigned long cellSize);
+void FreeCells(void* cells);
 
 // ---- the table ----------------------------------------------------------------
 
 template <class Cell>
 class DictIndex {
  public:
-  DictIndex() : pCells(nullptr), nMask(0), nShift(64), nCount(0) {}
-  ~DictIndex() { FreeCells(pCells); }
+  DictIndex() : cells(nullptr), mask(0), shift(64), count(0) {}
+  ~DictIndex() { FreeCells(cells); }
   DictIndex(const DictIndex&) = delete;
   DictIndex& operator=(const DictIndex&) = delete;
 
   // The home position of probe value x.  Requires a table.
   unsigned long Home(unsigned long x) const {
-    return static_cast<unsigned long>((static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull) >> nShift);
+    return static_cast<unsigned long>((static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull) >> shift);
   }
 
-  // The cell with probe value x whose content satisfies bMatch(cell), or
+  // The cell with probe value x whose content satisfies match(cell), or
   // null.  O(1) expected.
   template <class Match>
-  const Cell* Find(unsigned long x, Match bMatch) const {
-    if (!pCells) return nullptr;
-    for (unsigned long i = Home(x);; i = (i + 1) & nMask) {
-      const Cell* pc = &pCells[i];
-      if (!pc->pda) return nullptr;
-      if (pc->Probe() == x && bMatch(*pc)) return pc;
+  const Cell* Find(unsigned long x, Match match) const {
+    if (!cells) return nullptr;
+    for (unsigned long i = Home(x);; i = (i + 1) & mask) {
+      const Cell* pc = &cells[i];
+      if (!pc->entry) return nullptr;
+      if (pc->Probe() == x && match(*pc)) return pc;
     }
   }
-  // As Find; when there is no match, *pnHole receives the free cell that
+  // As Find; when there is no match, *holeOut receives the free cell that
   // ends the probe (kNoHole without a table), for InsertAt.
   template <class Match>
-  const Cell* FindOrHole(unsigned long x, Match bMatch, unsigned long* pnHole) const {
-    *pnHole = kNoHole;
-    if (!pCells) return nullptr;
-    for (unsigned long i = Home(x);; i = (i + 1) & nMask) {
-      const Cell* pc = &pCells[i];
-      if (!pc->pda) {
-        *pnHole = i;
+  const Cell* FindOrHole(unsigned long x, Match match, unsigned long* holeOut) const {
+    *holeOut = kNoHole;
+    if (!cells) return nullptr;
+    for (unsigned long i = Home(x);; i = (i + 1) & mask) {
+      const Cell* pc = &cells[i];
+      if (!pc->entry) {
+        *holeOut = i;
         return nullptr;
       }
-      if (pc->Probe() == x && bMatch(*pc)) return pc;
+      if (pc->Probe() == x && match(*pc)) return pc;
     }
   }
-  // Stores a cell whose key is absent; nHole is FindOrHole's answer for
+  // Stores a cell whose key is absent; hole is FindOrHole's answer for
   // it with no change to the table since (or kNoHole).  False when the
   // table is full and cannot grow.  Amortised O(1).
-  bool InsertAt(const Cell& cell, unsigned long nHole) {
-    if ((nCount + 1) * 4 > Capacity() * 3) {
+  bool InsertAt(const Cell& cell, unsigned long hole) {
+    if ((count + 1) * 4 > Capacity() * 3) {
       if (!Grow()) return false;
-      nHole = kNoHole;
+      hole = kNoHole;
     }
-    if (nHole == kNoHole) nHole = FreeCellFor(cell.Probe());
-    pCells[nHole] = cell;
-    ++nCount;
+    if (hole == kNoHole) hole = FreeCellFor(cell.Probe());
+    cells[hole] = cell;
+    ++count;
     return true;
   }
   bool Insert(const Cell& cell) { return InsertAt(cell, kNoHole); }
-  // Removes the cell of pda (stored under probe value x); false when it is
+  // Removes the cell of entry (stored under probe value x); false when it is
   // not there.  O(1) expected.
-  bool Erase(unsigned long x, const CPDictionaryAssociation* pda) {
-    if (!pCells) return false;
+  bool Erase(unsigned long x, const CPDictionaryAssociation* entry) {
+    if (!cells) return false;
     unsigned long i = Home(x);
-    while (pCells[i].pda != pda) {
-      if (!pCells[i].pda) return false;
-      i = (i + 1) & nMask;
+    while (cells[i].entry != entry) {
+      if (!cells[i].entry) return false;
+      i = (i + 1) & mask;
     }
     // Backward shift: move later cells of the run into the hole when their
     // home position does not lie between the hole and themselves.
-    unsigned long nHole = i;
-    for (unsigned long j = (i + 1) & nMask; pCells[j].pda; j = (j + 1) & nMask) {
-      unsigned long nHome = Home(pCells[j].Probe());
-      if (((j - nHome) & nMask) >= ((j - nHole) & nMask)) {
-        pCells[nHole] = pCells[j];
-        nHole = j;
+    unsigned long hole = i;
+    for (unsigned long j = (i + 1) & mask; cells[j].entry; j = (j + 1) & mask) {
+      unsigned long home = Home(cells[j].Probe());
+      if (((j - home) & mask) >= ((j - hole) & mask)) {
+        cells[hole] = cells[j];
+        hole = j;
       }
     }
-    pCells[nHole] = Cell();
-    --nCount;
+    cells[hole] = Cell();
+    --count;
     return true;
   }
   // Frees every cell.
   void Clear() {
-    FreeCells(pCells);
-    pCells = nullptr;
-    nMask = 0;
-    nShift = 64;
-    nCount = 0;
+    FreeCells(cells);
+    cells = nullptr;
+    mask = 0;
+    shift = 64;
+    count = 0;
   }
   // Exchanges the whole content with other.  O(1).
   void Swap(DictIndex& other) {
-    Cell* pc = pCells;
-    pCells = other.pCells;
-    other.pCells = pc;
-    unsigned long n = nMask;
-    nMask = other.nMask;
-    other.nMask = n;
-    n = nShift;
-    nShift = other.nShift;
-    other.nShift = n;
-    n = nCount;
-    nCount = other.nCount;
-    other.nCount = n;
+    Cell* pc = cells;
+    cells = other.cells;
+    other.cells = pc;
+    unsigned long n = mask;
+    mask = other.mask;
+    other.mask = n;
+    n = shift;
+    shift = other.shift;
+    other.shift = n;
+    n = count;
+    count = other.count;
+    other.count = n;
   }
 
-  unsigned long Count() const { return nCount; }
-  unsigned long Capacity() const { return pCells ? nMask + 1 : 0; }
-  const Cell* Cells() const { return pCells; }
+  unsigned long Count() const { return count; }
+  unsigned long Capacity() const { return cells ? mask + 1 : 0; }
+  const Cell* Cells() const { return cells; }
 
   static const unsigned long kNoHole = ~0ul;
 
@@ -166,29 +166,29 @@ class DictIndex {
   // The first free cell from x's home on.  Requires a free cell.
   unsigned long FreeCellFor(unsigned long x) const {
     unsigned long i = Home(x);
-    while (pCells[i].pda) i = (i + 1) & nMask;
+    while (cells[i].entry) i = (i + 1) & mask;
     return i;
   }
   // Doubles the capacity (16 at first); false when out of memory.
   bool Grow() {
-    unsigned long nOld = Capacity();
-    unsigned long nNew = nOld ? nOld * 2 : 16;
-    Cell* pNew = static_cast<Cell*>(AllocCells(nNew, sizeof(Cell)));
-    if (!pNew) return false;
-    Cell* pOld = pCells;
-    pCells = pNew;
-    nMask = nNew - 1;
-    nShift = nOld ? nShift - 1 : 60;
-    for (unsigned long i = 0; i < nOld; ++i)
-      if (pOld[i].pda) pCells[FreeCellFor(pOld[i].Probe())] = pOld[i];
-    FreeCells(pOld);
+    unsigned long oldCapacity = Capacity();
+    unsigned long newCapacity = oldCapacity ? oldCapacity * 2 : 16;
+    Cell* newCells = static_cast<Cell*>(AllocCells(newCapacity, sizeof(Cell)));
+    if (!newCells) return false;
+    Cell* oldCells = cells;
+    cells = newCells;
+    mask = newCapacity - 1;
+    shift = oldCapacity ? shift - 1 : 60;
+    for (unsigned long i = 0; i < oldCapacity; ++i)
+      if (oldCells[i].entry) cells[FreeCellFor(oldCells[i].Probe())] = oldCells[i];
+    FreeCells(oldCells);
     return true;
   }
 
-  Cell* pCells;          // nMask + 1 cells (AllocCells), or null
-  unsigned long nMask;   // capacity - 1
-  unsigned long nShift;  // 64 - log2(capacity)
-  unsigned long nCount;  // cells in use
+  Cell* cells;          // mask + 1 cells (AllocCells), or null
+  unsigned long mask;   // capacity - 1
+  unsigned long shift;  // 64 - log2(capacity)
+  unsigned long count;  // cells in use
 };
 
 typedef DictIndex<NumIndexCell> NumIndex;

@@ -35,7 +35,7 @@ void DictIndexPolicy::Enter(CPDictionaryAssociation* entry, CPBucket* node, unsi
       unsigned long tag = TagOf(str, s), hole;
       const char* text = str->GetBuffer();
       unsigned long n = str->Length();
-      auto sameKey = [&](const TextIndexCell& c) { return (c.nTag & 0xFF) == s && HasText(c.pstr, text, n); };
+      auto sameKey = [&](const TextIndexCell& c) { return (c.tag & 0xFF) == s && HasText(c.keyString, text, n); };
       if (!idxText.FindOrHole(tag & kTextHomeMask, sameKey, &hole))
         indexed = idxText.InsertAt(TextIndexCell{entry, str, tag}, hole);
     }

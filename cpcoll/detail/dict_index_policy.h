@@ -55,7 +55,7 @@ struct TextKey {
 
   // The key of text; its CRC is *pnCRC when given, else computed only when
   // needed.  O(length).
-  static inline TextKey Make(const char* text, const unsigned long* pnCRC);
+  static inline TextKey Make(const char* text, const unsigned long* givenCRC);
   // The filing CRC, computed from the text at most once.
   inline unsigned long CRC();
   // True when slot s is the slot of the text's own CRC.

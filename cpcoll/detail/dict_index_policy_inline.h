@@ -46,13 +46,13 @@ inline bool HasText(const CPString* str, const char* text, unsigned long n) {
 
 // ---- TextKey ----------------------------------------------------------------
 
-TARNCOLL_DICT_INLINE TextKey TextKey::Make(const char* text, const unsigned long* pnCRC) {
+TARNCOLL_DICT_INLINE TextKey TextKey::Make(const char* text, const unsigned long* givenCRC) {
   TextKey k;
   k.text = text;
   k.length = std::strlen(text);
   k.hash = HashText(text, k.length);
-  k.given = k.hasCRC = pnCRC != nullptr;
-  k.crc = pnCRC ? *pnCRC : 0;
+  k.given = k.hasCRC = givenCRC != nullptr;
+  k.crc = givenCRC ? *givenCRC : 0;
   return k;
 }
 
@@ -92,8 +92,8 @@ inline CPDictionaryAssociation* DictIndexPolicy::LocateNumber(unsigned long key,
   const NumIndexCell* pc = idxNum.FindOrHole(key, AnyCell, &hole);
   if (place) *place = IndexPlace{pc ? IndexPlace::kNone : IndexPlace::kAt, hole, 0, 0};
   if (!pc) return nullptr;
-  if (node) *node = CPDictionary::EntryFields::Node(pc->pda);
-  return pc->pda;
+  if (node) *node = CPDictionary::EntryFields::Node(pc->entry);
+  return pc->entry;
 }
 
 inline CPDictionaryAssociation* DictIndexPolicy::LocateText(TextKey& key, CPList* const* slots, unsigned long* slotOut,
@@ -105,15 +105,15 @@ inline CPDictionaryAssociation* DictIndexPolicy::LocateText(TextKey& key, CPList
     // the CRC does.
     pc = idxText.FindOrHole(
         key.hash & kTextHomeMask,
-        [&](const TextIndexCell& c) { return (c.nTag & kTextNatural) && HasText(c.pstr, key.text, key.length); },
+        [&](const TextIndexCell& c) { return (c.tag & kTextNatural) && HasText(c.keyString, key.text, key.length); },
         &hole);
-    s = pc ? pc->nTag & 0xFF : key.CRC() & 0xFF;
+    s = pc ? pc->tag & 0xFF : key.CRC() & 0xFF;
   } else {
     s = key.crc & 0xFF;
     if (!anUnindexed[s])
       pc = idxText.FindOrHole(
           key.hash & kTextHomeMask,
-          [&](const TextIndexCell& c) { return (c.nTag & 0xFF) == s && HasText(c.pstr, key.text, key.length); },
+          [&](const TextIndexCell& c) { return (c.tag & 0xFF) == s && HasText(c.keyString, key.text, key.length); },
           &hole);
   }
   *slotOut = s;
@@ -129,25 +129,25 @@ inline CPDictionaryAssociation* DictIndexPolicy::LocateText(TextKey& key, CPList
       place->tag = TextTag(key.hash, s, key.NaturalSlot(s));
   }
   if (!pc) return nullptr;
-  if (node) *node = CPDictionary::EntryFields::Node(pc->pda);
-  return pc->pda;
+  if (node) *node = CPDictionary::EntryFields::Node(pc->entry);
+  return pc->entry;
 }
 
 inline CPDictionaryAssociation* DictIndexPolicy::FindNumber(unsigned long key, CPList* const* slots) const {
   if (anUnindexed[key & 0xFF]) return LocateNumber(key, slots, nullptr, nullptr);
   const NumIndexCell* pc = idxNum.Find(key, AnyCell);
-  return pc ? pc->pda : nullptr;
+  return pc ? pc->entry : nullptr;
 }
 
 inline CPDictionaryAssociation* DictIndexPolicy::FindText(TextKey& key, CPList* const* slots,
                                                           unsigned long* slotOut) const {
   if (!key.given) {  // the common case, kept short: a natural cell in a slot without unindexed entries
     const TextIndexCell* pc = idxText.Find(key.hash & kTextHomeMask, [&](const TextIndexCell& c) {
-      return (c.nTag & kTextNatural) && HasText(c.pstr, key.text, key.length);
+      return (c.tag & kTextNatural) && HasText(c.keyString, key.text, key.length);
     });
-    if (pc && !anUnindexed[pc->nTag & 0xFF]) {
-      if (slotOut) *slotOut = pc->nTag & 0xFF;
-      return pc->pda;
+    if (pc && !anUnindexed[pc->tag & 0xFF]) {
+      if (slotOut) *slotOut = pc->tag & 0xFF;
+      return pc->entry;
     }
   }
   unsigned long s;

@@ -26,7 +26,7 @@ std::recursive_mutex& Mutex() {
 
 // Set (under the lock) once the registry exists; lets the use counting of
 // trees skip the lock while no string was ever registered.
-std::atomic<bool> gExists{false};
+std::atomic<bool> g_exists{false};
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
@@ -48,7 +48,7 @@ CrDictionary* Require() {
     CP_FAIL_IF_NIL(registry, kSource, "pcrdctStringKeys");
     registry->AddRef();
     CPTree::pcrdctStringKeys = registry;
-    gExists.store(true, std::memory_order_release);
+    g_exists.store(true, std::memory_order_release);
   }
   return CPTree::pcrdctStringKeys;
 }
@@ -102,14 +102,14 @@ unsigned long Uses(const CPString* registered) {
 }
 
 void NoteKeyCopied(const char* key) {
-  if (!gExists.load(std::memory_order_acquire)) return;
+  if (!g_exists.load(std::memory_order_acquire)) return;
   Lock lock(Mutex());
   CPString* str = Lookup(key);
   if (str != nullptr && str->GetBuffer() == key) AddUse(str);
 }
 
 void NoteKeyDropped(const char* key) {
-  if (!gExists.load(std::memory_order_acquire)) return;
+  if (!g_exists.load(std::memory_order_acquire)) return;
   Lock lock(Mutex());
   CPString* str = Lookup(key);
   if (str != nullptr && str->GetBuffer() == key) DropUse(str);

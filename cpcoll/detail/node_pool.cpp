@@ -14,7 +14,7 @@ TARNCOLL_NODE_TLS NodeThreadCache t_leafCache;
 namespace {
 
 constexpr std::size_t kSlabBytes = 64 * 1024 - 64;  // stays clear of malloc's mmap threshold
-constexpr std::size_t kGone = SIZE_MAX;             // nFree of a thread that has exited
+constexpr std::size_t kGone = SIZE_MAX;             // freeCount of a thread that has exited
 
 static_assert(kEntryBlockSize % alignof(void*) == 0 && kNodeBlockSize % alignof(void*) == 0 &&
                   kLeafBlockSize % alignof(void*) == 0,
@@ -29,7 +29,7 @@ static_assert(sizeof(NodeFreeBlock) <= kEntryBlockSize && sizeof(NodeFreeBlock) 
 struct SizeClass {
   std::size_t blockSize;
   std::mutex mutex;
-  NodeFreeBlock* depot;  // first chain; chains linked through pNextChain
+  NodeFreeBlock* depot;  // first chain; chains linked through nextChain
   void* slabs;           // newest slab; each slab's first word names the one before
   std::size_t slabCount;
 
@@ -45,16 +45,16 @@ SizeClass g_leafClass(kLeafBlockSize);
 
 void DepositLocked(SizeClass& sc, NodeFreeBlock* chain, std::size_t n) {
   if (chain == nullptr) return;
-  chain->nChain = n;
-  chain->pNextChain = sc.depot;
+  chain->chainLength = n;
+  chain->nextChain = sc.depot;
   sc.depot = chain;
 }
 
 NodeFreeBlock* WithdrawLocked(SizeClass& sc, std::size_t* count) {
   NodeFreeBlock* chain = sc.depot;
   if (chain == nullptr) return nullptr;
-  sc.depot = chain->pNextChain;
-  *count = chain->nChain;
+  sc.depot = chain->nextChain;
+  *count = chain->chainLength;
   return chain;
 }
 
@@ -74,7 +74,7 @@ void DepositRangeLocked(SizeClass& sc, char* begin, char* end) {
   std::size_t n = 0;
   for (char* p = begin; p != end; p += sc.blockSize, ++n) {
     char* next = p + sc.blockSize;
-    reinterpret_cast<NodeFreeBlock*>(p)->pNext = next != end ? reinterpret_cast<NodeFreeBlock*>(next) : nullptr;
+    reinterpret_cast<NodeFreeBlock*>(p)->next = next != end ? reinterpret_cast<NodeFreeBlock*>(next) : nullptr;
   }
   DepositLocked(sc, reinterpret_cast<NodeFreeBlock*>(begin), n);
 }
@@ -82,16 +82,16 @@ void DepositRangeLocked(SizeClass& sc, char* begin, char* end) {
 // At thread exit: cache c's chains and the rest of its slab go to the
 // depot of sc; later calls on this thread go straight to the depot.
 void FlushAtExit(SizeClass& sc, NodeThreadCache& c) {
-  if (c.pFree || c.pSpare || c.pBump != c.pBumpEnd) {
+  if (c.freeHead || c.spareHead || c.bump != c.bumpEnd) {
     std::lock_guard<std::mutex> lock(sc.mutex);
-    DepositLocked(sc, c.pFree, c.nFree);
-    DepositLocked(sc, c.pSpare, c.nSpare);
-    DepositRangeLocked(sc, c.pBump, c.pBumpEnd);
+    DepositLocked(sc, c.freeHead, c.freeCount);
+    DepositLocked(sc, c.spareHead, c.spareCount);
+    DepositRangeLocked(sc, c.bump, c.bumpEnd);
   }
-  c.pFree = c.pSpare = nullptr;
-  c.nSpare = 0;
-  c.pBump = c.pBumpEnd = nullptr;
-  c.nFree = kGone;
+  c.freeHead = c.spareHead = nullptr;
+  c.spareCount = 0;
+  c.bump = c.bumpEnd = nullptr;
+  c.freeCount = kGone;
 }
 
 struct ThreadExitFlush {
@@ -120,17 +120,17 @@ void* TakeAfterExit(SizeClass& sc) noexcept {
     DepositRangeLocked(sc, blocks + sc.blockSize, blocks + sc.BlocksPerSlab() * sc.blockSize);
     return blocks;
   }
-  DepositLocked(sc, chain->pNext, n - 1);
+  DepositLocked(sc, chain->next, n - 1);
   return chain;
 }
 
 void* TakeSlow(SizeClass& sc, NodeThreadCache& c) noexcept {
-  if (c.nFree == kGone) return TakeAfterExit(sc);
-  NodeFreeBlock* chain = c.pSpare;
-  std::size_t n = c.nSpare;
+  if (c.freeCount == kGone) return TakeAfterExit(sc);
+  NodeFreeBlock* chain = c.spareHead;
+  std::size_t n = c.spareCount;
   if (chain) {
-    c.pSpare = nullptr;
-    c.nSpare = 0;
+    c.spareHead = nullptr;
+    c.spareCount = 0;
   } else {
     RegisterExitFlush();
     std::lock_guard<std::mutex> lock(sc.mutex);
@@ -138,42 +138,42 @@ void* TakeSlow(SizeClass& sc, NodeThreadCache& c) noexcept {
     if (chain == nullptr) {
       char* blocks = NewSlabLocked(sc);
       if (blocks == nullptr) return nullptr;
-      c.pBump = blocks + sc.blockSize;
-      c.pBumpEnd = blocks + sc.BlocksPerSlab() * sc.blockSize;
+      c.bump = blocks + sc.blockSize;
+      c.bumpEnd = blocks + sc.BlocksPerSlab() * sc.blockSize;
       return blocks;
     }
   }
-  c.pFree = chain->pNext;
-  c.nFree = n - 1;
+  c.freeHead = chain->next;
+  c.freeCount = n - 1;
   return chain;
 }
 
 void GiveSlow(SizeClass& sc, NodeThreadCache& c, void* pv) noexcept {
   NodeFreeBlock* given = static_cast<NodeFreeBlock*>(pv);
-  if (c.nFree == kGone) {
-    given->pNext = nullptr;
+  if (c.freeCount == kGone) {
+    given->next = nullptr;
     std::lock_guard<std::mutex> lock(sc.mutex);
     DepositLocked(sc, given, 1);
     return;
   }
-  if (c.nFree == 0) {
+  if (c.freeCount == 0) {
     // The first block kept: a thread that only releases nodes hands its
     // blocks over at exit as well.
     RegisterExitFlush();
   } else {
-    // pFree is full: it becomes the spare, a full spare goes to the depot.
-    if (c.pSpare) {
+    // freeHead is full: it becomes the spare, a full spare goes to the depot.
+    if (c.spareHead) {
       std::lock_guard<std::mutex> lock(sc.mutex);
-      DepositLocked(sc, c.pSpare, c.nSpare);
+      DepositLocked(sc, c.spareHead, c.spareCount);
     }
-    c.pSpare = c.pFree;
-    c.nSpare = c.nFree;
-    c.pFree = nullptr;
-    c.nFree = 0;
+    c.spareHead = c.freeHead;
+    c.spareCount = c.freeCount;
+    c.freeHead = nullptr;
+    c.freeCount = 0;
   }
-  given->pNext = c.pFree;
-  c.pFree = given;
-  c.nFree += 1;
+  given->next = c.freeHead;
+  c.freeHead = given;
+  c.freeCount += 1;
 }
 
 std::size_t SlabCount(SizeClass& sc) noexcept {

@@ -7,16 +7,16 @@
 //   kLeafBlockSize   96  tree nodes (Leaf)
 //
 // One size class:
-//   thread cache:  pFree  -> [blk] -> [blk] -> ...   (nFree free blocks)
-//                  pSpare -> [blk] -> ...            (a full or no chain)
-//                  pBump .. pBumpEnd: the untouched rest of the last slab
+//   thread cache:  freeHead  -> [blk] -> [blk] -> ...   (freeCount free blocks)
+//                  spareHead -> [blk] -> ...            (a full or no chain)
+//                  bump .. bumpEnd: the untouched rest of the last slab
 //   depot (mutex): whole chains of free blocks handed over by threads
 //   slabs:         64 KiB malloc chunks, chained, kept for the process
 //
 // Invariants (per size class):
 //   1. Every block lies in one slab of its class and is the class's block
 //      size, aligned for any node; a free block is in exactly one chain (a
-//      thread's pFree or pSpare, or a depot chain) or in a thread's bump
+//      thread's freeHead or spareHead, or a depot chain) or in a thread's bump
 //      range.
 //   2. A thread keeps at most two chains of at most kNodeCacheLimit blocks;
 //      when both are full a whole chain goes to the depot, and an empty
@@ -77,20 +77,20 @@ constexpr std::size_t kNodeCacheLimit = 4096;
 // A free block.  The first block of a chain in the depot also carries the
 // depot's link to the next chain and its own chain's length.
 struct NodeFreeBlock {
-  NodeFreeBlock* pNext;       // next block of the chain, null at its end
-  NodeFreeBlock* pNextChain;  // in the depot: the next chain
-  std::size_t nChain;         // in the depot: blocks in this chain
+  NodeFreeBlock* next;       // next block of the chain, null at its end
+  NodeFreeBlock* nextChain;  // in the depot: the next chain
+  std::size_t chainLength;         // in the depot: blocks in this chain
 };
 
 // One thread's blocks of one class; zero-initialised, so no construction
 // is needed.
 struct NodeThreadCache {
-  NodeFreeBlock* pFree;   // free blocks, last given first
-  std::size_t nFree;      // blocks in pFree; the largest value once the thread has exited
-  NodeFreeBlock* pSpare;  // a second chain (kNodeCacheLimit blocks) or null
-  std::size_t nSpare;     // blocks in pSpare
-  char* pBump;            // next never-used block of the current slab
-  char* pBumpEnd;         // end of the current slab's blocks
+  NodeFreeBlock* freeHead;   // free blocks, last given first
+  std::size_t freeCount;      // blocks in freeHead; the largest value once the thread has exited
+  NodeFreeBlock* spareHead;  // a second chain (kNodeCacheLimit blocks) or null
+  std::size_t spareCount;     // blocks in spareHead
+  char* bump;            // next never-used block of the current slab
+  char* bumpEnd;         // end of the current slab's blocks
 };
 
 extern TARNCOLL_NODE_TLS NodeThreadCache t_nodeCache;   // list nodes
@@ -110,14 +110,14 @@ namespace pool {
 // when the cache is empty.  Inlined with constants, so each class's path
 // is a pop or a bump.
 inline void* Take(NodeThreadCache& c, std::size_t blockSize, void* (*slow)() noexcept) noexcept {
-  if (NodeFreeBlock* p = c.pFree) {
-    c.pFree = p->pNext;
-    --c.nFree;
+  if (NodeFreeBlock* p = c.freeHead) {
+    c.freeHead = p->next;
+    --c.freeCount;
     return p;
   }
-  if (c.pBump != c.pBumpEnd) {
-    void* p = c.pBump;
-    c.pBump += blockSize;
+  if (c.bump != c.bumpEnd) {
+    void* p = c.bump;
+    c.bump += blockSize;
     return p;
   }
   return slow();
@@ -126,14 +126,14 @@ inline void* Take(NodeThreadCache& c, std::size_t blockSize, void* (*slow)() noe
 // The fast path of giving a block back to cache c; slow(pv) when the
 // cache is empty, full, or its thread has exited.
 inline void Give(NodeThreadCache& c, void* pv, void (*slow)(void*) noexcept) noexcept {
-  if (c.nFree - 1 >= kNodeCacheLimit - 1) {  // empty, full, or the thread has exited
+  if (c.freeCount - 1 >= kNodeCacheLimit - 1) {  // empty, full, or the thread has exited
     slow(pv);
     return;
   }
   NodeFreeBlock* p = static_cast<NodeFreeBlock*>(pv);
-  p->pNext = c.pFree;
-  c.pFree = p;
-  ++c.nFree;
+  p->next = c.freeHead;
+  c.freeHead = p;
+  ++c.freeCount;
 }
 
 // Class allocation of a pooled node class whose blocks are blockSize

@@ -27,9 +27,9 @@ void** NewSlotBlockOrThrow(unsigned long n) {
   return block;
 }
 
-void** CopySlotBlock(void* const* from, unsigned long ulCount, unsigned long n) {
+void** CopySlotBlock(void* const* from, unsigned long count, unsigned long n) {
   void** block = NewSlotBlockOrThrow(n);
-  if (ulCount != 0) std::memcpy(block, from, ulCount * sizeof(void*));
+  if (count != 0) std::memcpy(block, from, count * sizeof(void*));
   return block;
 }
 
@@ -37,28 +37,28 @@ void DeleteSlotBlock(void** block) noexcept { delete[] block; }
 
 void SetSlotBlockFailure(long nth) { g_nFailCountdown.store(nth > 0 ? nth : 0); }
 
-unsigned long DropFront(void** block, unsigned long ulCount, unsigned long k) noexcept {
-  if (k >= ulCount) return 0;
-  std::memmove(block, block + k, (ulCount - k) * sizeof(void*));
-  return ulCount - k;
+unsigned long DropFront(void** block, unsigned long count, unsigned long k) noexcept {
+  if (k >= count) return 0;
+  std::memmove(block, block + k, (count - k) * sizeof(void*));
+  return count - k;
 }
 
-unsigned long DropItems(void** block, unsigned long ulCount, const std::vector<void*>& vpvItems) noexcept {
-  for (void* pv : vpvItems) {
-    for (unsigned long i = 0; i < ulCount; ++i) {
+unsigned long DropItems(void** block, unsigned long count, const std::vector<void*>& items) noexcept {
+  for (void* pv : items) {
+    for (unsigned long i = 0; i < count; ++i) {
       if (block[i] != pv) continue;
-      std::memmove(block + i, block + i + 1, (ulCount - i - 1) * sizeof(void*));
-      --ulCount;
+      std::memmove(block + i, block + i + 1, (count - i - 1) * sizeof(void*));
+      --count;
       break;
     }
   }
-  return ulCount;
+  return count;
 }
 
-void KillLedger::Hand(void* pvItem, void* pvLedger) {
-  KillLedger* pledger = static_cast<KillLedger*>(pvLedger);
-  pledger->vpvHanded.push_back(pvItem);
-  pledger->pfnKill(pvItem, nullptr);
+void KillLedger::Hand(void* item, void* ledger) {
+  KillLedger* self = static_cast<KillLedger*>(ledger);
+  self->handed.push_back(item);
+  self->kill(item, nullptr);
 }
 
 }  // namespace tarncoll::detail

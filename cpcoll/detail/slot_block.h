@@ -18,43 +18,43 @@ void** NewSlotBlock(unsigned long n);
 // constructors, which must not leave anything half-built.
 void** NewSlotBlockOrThrow(unsigned long n);
 
-// A new block of n slots holding a copy of the first ulCount slots of
-// from (ulCount <= n); throws as NewSlotBlockOrThrow.
-void** CopySlotBlock(void* const* from, unsigned long ulCount, unsigned long n);
+// A new block of n slots holding a copy of the first count slots of
+// from (count <= n); throws as NewSlotBlockOrThrow.
+void** CopySlotBlock(void* const* from, unsigned long count, unsigned long n);
 
 // Frees a block from NewSlotBlock (null is ignored); never the items.
 void DeleteSlotBlock(void** block) noexcept;
 
-// Removes the first k slots of block[0 .. ulCount), moving the rest down;
+// Removes the first k slots of block[0 .. count), moving the rest down;
 // returns the new count.
-unsigned long DropFront(void** block, unsigned long ulCount, unsigned long k) noexcept;
+unsigned long DropFront(void** block, unsigned long count, unsigned long k) noexcept;
 
-// Removes from block[0 .. ulCount) the first slot holding each of the
+// Removes from block[0 .. count) the first slot holding each of the
 // given items (one slot per entry), keeping the order of the rest;
 // returns the new count.
-unsigned long DropItems(void** block, unsigned long ulCount, const std::vector<void*>& vpvItems) noexcept;
+unsigned long DropItems(void** block, unsigned long count, const std::vector<void*>& items) noexcept;
 
 // The kill walk of a derived array or stack, whose ForEach may be its own:
 // Hand is passed to ForEach with the ledger as its user pointer, records
 // each item and then calls kill(item, null), so that when kill throws the
 // container drops exactly the items handed so far.
 struct KillLedger {
-  explicit KillLedger(void (*pfn)(void*, void*)) : pfnKill(pfn) {}
-  static void Hand(void* pvItem, void* pvLedger);
-  void (*pfnKill)(void*, void*);
-  std::vector<void*> vpvHanded;
+  explicit KillLedger(void (*killFn)(void*, void*)) : kill(killFn) {}
+  static void Hand(void* item, void* ledger);
+  void (*kill)(void*, void*);
+  std::vector<void*> handed;
 };
 
 // Runs that kill walk: walk(&KillLedger::Hand, ledger) with kill; when it
 // throws, dropHanded(the items handed so far) runs before the exception
 // goes on, so that the container can drop exactly those.
 template <class Walk, class DropHanded>
-void KillThroughLedger(void (*pfnKill)(void*, void*), Walk walk, DropHanded dropHanded) {
-  KillLedger ledger(pfnKill);
+void KillThroughLedger(void (*kill)(void*, void*), Walk walk, DropHanded dropHanded) {
+  KillLedger ledger(kill);
   try {
     walk(&KillLedger::Hand, static_cast<void*>(&ledger));
   } catch (...) {
-    dropHanded(static_cast<const std::vector<void*>&>(ledger.vpvHanded));
+    dropHanded(static_cast<const std::vector<void*>&>(ledger.handed));
     throw;
   }
 }

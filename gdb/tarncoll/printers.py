@@ -493,9 +493,9 @@ class DictIndexPrinter(_Printer):
     """The dictionary's key index: cells in use and capacity."""
 
     def to_string(self):
-        cells = self.val["pCells"]
-        capacity = 0 if _is_null(cells) else int(self.val["nMask"]) + 1
-        return "key index, %d of %d cells used" % (int(self.val["nCount"]), capacity)
+        cells = self.val["cells"]
+        capacity = 0 if _is_null(cells) else int(self.val["mask"]) + 1
+        return "key index, %d of %d cells used" % (int(self.val["count"]), capacity)
 
 
 # ---- iteration states ------------------------------------------------------------------

@@ -132,13 +132,13 @@ struct CPDictionaryInspector {
     std::vector<const Entry*> inCells;
     std::string sNum = CheckTable(idx.idxNum, nodes, inCells, [](const Entry* pda, const tarncoll::detail::NumIndexCell& c) {
       if (pda->bUseString) return "string entry in the numeric index";
-      return static_cast<unsigned long>(pda->nKeyCardinal) == c.nKey ? "" : "numeric cell with a foreign key";
+      return static_cast<unsigned long>(pda->nKeyCardinal) == c.key ? "" : "numeric cell with a foreign key";
     });
     if (!sNum.empty()) return sNum;
     std::string sText = CheckTable(idx.idxText, nodes, inCells, [](const Entry* pda, const tarncoll::detail::TextIndexCell& c) {
       if (!pda->bUseString) return "numeric entry in the text index";
-      if (c.pstr != pda->pstrKey) return "text cell with a foreign key string";
-      return c.nTag == TagOf(pda) ? "" : "text cell with a stale tag";
+      if (c.keyString != pda->pstrKey) return "text cell with a foreign key string";
+      return c.tag == TagOf(pda) ? "" : "text cell with a stale tag";
     });
     if (!sText.empty()) return sText;
     std::sort(inCells.begin(), inCells.end());
@@ -172,8 +172,8 @@ struct CPDictionaryInspector {
     unsigned long nCap = t.Capacity(), nMask = nCap - 1, nHere = 0;
     const auto* pc = t.Cells();
     for (unsigned long i = 0; i < nCap; ++i) {
-      if (!pc[i].pda) continue;
-      const Entry* pda = pc[i].pda;
+      if (!pc[i].entry) continue;
+      const Entry* pda = pc[i].entry;
       inCells.push_back(pda);
       ++nHere;
       if (!IsIndexed(pda)) return Fail(err << "index cell of an unflagged entry");
@@ -181,8 +181,8 @@ struct CPDictionaryInspector {
       std::string sCell = check(pda, pc[i]);
       if (!sCell.empty()) return sCell;
       for (unsigned long j = t.Home(pc[i].Probe()); j != i; j = (j + 1) & nMask) {
-        if (!pc[j].pda) return Fail(err << "index cell unreachable from its home");
-        if (pc[j].Probe() == pc[i].Probe() && SameKey(pc[j].pda, pda)) return Fail(err << "two indexed entries share a key");
+        if (!pc[j].entry) return Fail(err << "index cell unreachable from its home");
+        if (pc[j].Probe() == pc[i].Probe() && SameKey(pc[j].entry, pda)) return Fail(err << "two indexed entries share a key");
       }
     }
     if (nHere != t.Count()) return Fail(err << "index table count mismatch");
