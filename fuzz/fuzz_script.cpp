@@ -24,27 +24,29 @@
 
 namespace {
 
+namespace model = tarncoll::test::model;
+
 // Long inputs would mostly repeat what short ones reach; a bound keeps
 // every execution fast.
 const unsigned kMaxSteps = 2000;
 
 struct Script {
-  tmodel::ListModel<CPList> list;
-  tmodel::ListModel<CPHashTable> table;
-  tmodel::DictionaryModel dictionary;
-  tmodel::TreeModel<tmodel::NumberKeys> tree;
-  tmodel::TreeModel<tmodel::TextKeys> textTree;
-  tmodel::QueueModel queue;
-  tmodel::ArrayModel array;
-  tmodel::StackModel stack;
-  tmodel::VectorModel vector;
-  tmodel::CrListModel crList;
-  tmodel::CrDictionaryModel crDictionary;
-  tmodel::CrTreeModel crTree;
-  tmodel::SymmetricMapModel map;
+  model::ListModel<CPList> list;
+  model::ListModel<CPHashTable> table;
+  model::DictionaryModel dictionary;
+  model::TreeModel<model::NumberKeys> tree;
+  model::TreeModel<model::TextKeys> textTree;
+  model::QueueModel queue;
+  model::ArrayModel array;
+  model::StackModel stack;
+  model::VectorModel vector;
+  model::CrListModel crList;
+  model::CrDictionaryModel crDictionary;
+  model::CrTreeModel crTree;
+  model::SymmetricMapModel map;
 
   // One step on the container the source chooses; its name, for reports.
-  const char* Step(tmodel::OpSource& src) {
+  const char* Step(model::OpSource& src) {
     switch (src.Pick(13)) {
       case 0:
         return Run(list, src, "CPList");
@@ -75,7 +77,7 @@ struct Script {
     }
   }
   template <class M>
-  const char* Run(M& model, tmodel::OpSource& src, const char* pszName) {
+  const char* Run(M& model, model::OpSource& src, const char* pszName) {
     pszLast = pszName;
     pRecent = &model;
     model.Step(src);
@@ -83,7 +85,7 @@ struct Script {
     return pszName;
   }
   const char* pszLast = "";
-  const tmodel::ModelBase* pRecent = nullptr;
+  const model::ModelBase* pRecent = nullptr;
 };
 
 [[noreturn]] void Abort(const Script& s, unsigned nStep, const std::string& what) {
@@ -95,12 +97,12 @@ struct Script {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  tmodel::ByteSource src(data, size);
+  model::ByteSource src(data, size);
   Script s;
   unsigned nStep = 0;
   try {
     for (; nStep < kMaxSteps && !src.Exhausted(); ++nStep) s.Step(src);
-  } catch (const tmodel::Mismatch& e) {
+  } catch (const model::Mismatch& e) {
     Abort(s, nStep, e.what());
   } catch (const AssertionFailure& e) {
     Abort(s, nStep, std::string("unexpected report \"") + e.expression + "\" from " + e.file);

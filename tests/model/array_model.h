@@ -14,7 +14,7 @@
 #include "model/walks.h"
 #include "support/array_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 class ArrayModel : public ModelBase {
  public:
@@ -477,6 +477,6 @@ class ArrayModel : public ModelBase {
   long nStateSnap = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

@@ -22,7 +22,7 @@
 #include "support/dictionary_inspector.h"
 #include "support/list_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 // The entries of a dictionary by slot, and its adds and lookups.
 class DictContent {
@@ -892,6 +892,6 @@ class DictionaryModel : public ModelBase {
   long nStateSnap = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

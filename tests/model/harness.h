@@ -28,7 +28,9 @@
 #include <cpcoll/iterate.h>
 #include <util/Exceptions.h>
 
-namespace tmodel {
+#include "support/random_steps.h"
+
+namespace tarncoll::test::model {
 
 // ---- operation sources ----------------------------------------------------------------------
 
@@ -160,14 +162,14 @@ void ExpectCursorException(F f, const char* pszFile, int nLine) {
   Fail(pszFile, nLine, "no cursor exception from a stale cursor");
 }
 
-#define TM_EQ(actual, expected) ::tmodel::ExpectEq((actual), (expected), #actual, __FILE__, __LINE__)
+#define TM_EQ(actual, expected) ::tarncoll::test::model::ExpectEq((actual), (expected), #actual, __FILE__, __LINE__)
 #define TM_TRUE(...)                                                                  \
   do {                                                                                \
-    if (!(__VA_ARGS__)) ::tmodel::Fail(__FILE__, __LINE__, "expected " #__VA_ARGS__); \
+    if (!(__VA_ARGS__)) ::tarncoll::test::model::Fail(__FILE__, __LINE__, "expected " #__VA_ARGS__); \
   } while (0)
-#define TM_INV(result) ::tmodel::ExpectInvariant((result), __FILE__, __LINE__)
-#define TM_REPORTS(stmt, text) ::tmodel::ExpectReport([&] { stmt; }, text, __FILE__, __LINE__)
-#define TM_STALE(stmt) ::tmodel::ExpectCursorException([&] { stmt; }, __FILE__, __LINE__)
+#define TM_INV(result) ::tarncoll::test::model::ExpectInvariant((result), __FILE__, __LINE__)
+#define TM_REPORTS(stmt, text) ::tarncoll::test::model::ExpectReport([&] { stmt; }, text, __FILE__, __LINE__)
+#define TM_STALE(stmt) ::tarncoll::test::model::ExpectCursorException([&] { stmt; }, __FILE__, __LINE__)
 
 // ---- items and callbacks --------------------------------------------------------------------
 
@@ -235,16 +237,9 @@ class ModelBase {
   unsigned long nOps = 0;
 };
 
-// The operations per container family: nDefault, or the value of the
-// environment variable TARNCOLL_MODEL_OPS when it is set.
-inline unsigned long FamilyOps(unsigned long nDefault) {
-  const char* psz = std::getenv("TARNCOLL_MODEL_OPS");
-  if (psz && *psz) {
-    unsigned long n = std::strtoul(psz, nullptr, 10);
-    if (n) return n;
-  }
-  return nDefault;
-}
+// The operations per container family: nDefault, or TARNCOLL_MODEL_OPS
+// when set (see support/random_steps.h).
+inline unsigned long FamilyOps(unsigned long nDefault) { return StepCount(nDefault); }
 
 // Runs up to nOps steps of a fresh model M over src.  "" when every step
 // agreed, else what went wrong, where and after which operations.
@@ -269,20 +264,13 @@ std::string Drive(OpSource& src, unsigned long nOps, const std::string& sOrigin)
   return sOrigin + ", step " + std::to_string(nStep) + " (after " + model.Recent() + "): " + sError;
 }
 
-// Added to every seed: TARNCOLL_MODEL_SEED explores other sequences.  A
-// failure names the seed it ran with (the test's seed plus this offset).
-inline std::uint64_t SeedOffset() {
-  const char* psz = std::getenv("TARNCOLL_MODEL_SEED");
-  return psz && *psz ? std::strtoull(psz, nullptr, 10) : 0;
-}
-
 template <class M>
 std::string Run(std::uint64_t nSeed, unsigned long nOps) {
-  nSeed += SeedOffset();
+  nSeed = RandomSeed(nSeed);  // TARNCOLL_SEED moves every seed
   RandomSource src(nSeed);
   return Drive<M>(src, nOps, "seed " + std::to_string(nSeed));
 }
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

@@ -18,7 +18,7 @@
 #include "model/walks.h"
 #include "support/list_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 template <class L>
 class ListModel : public ModelBase {
@@ -867,6 +867,6 @@ class ListModel : public ModelBase {
   long nStateSnap = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

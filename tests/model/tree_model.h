@@ -24,7 +24,7 @@
 #include "model/walks.h"
 #include "support/tree_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 inline Leaf* AsLeaf(void* pvNode) { return static_cast<Leaf*>(static_cast<CPInternalContainer*>(pvNode)); }
 inline int NodeHoldsUser(void* pvNode, void* pvUser) { return AsLeaf(pvNode)->pvData == pvUser ? 1 : 0; }
@@ -831,6 +831,6 @@ class QueueModel : public ModelBase {
   long xact = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

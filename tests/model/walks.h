@@ -13,7 +13,7 @@
 
 #include "model/harness.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 // Whether a collection is exactly of class T (or of cl's class).
 template <class T>
@@ -74,6 +74,6 @@ inline void IteratorChecks(CPCollection& cl, const std::vector<void*>& walk, voi
   }
 }
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif
