@@ -25,7 +25,10 @@
 #include <string>
 #include <vector>
 
+#include <cpcoll/detail/dict_index.h>
+#include <cpcoll/detail/slot_block.h>
 #include <cpcoll/iterate.h>
+#include <util/Createable.h>
 #include <util/Exceptions.h>
 
 #include "support/random_steps.h"
@@ -171,6 +174,120 @@ void ExpectCursorException(F f, const char* pszFile, int nLine) {
 #define TM_REPORTS(stmt, text) ::tarncoll::test::model::ExpectReport([&] { stmt; }, text, __FILE__, __LINE__)
 #define TM_STALE(stmt) ::tarncoll::test::model::ExpectCursorException([&] { stmt; }, __FILE__, __LINE__)
 
+// ---- callbacks that throw ------------------------------------------------------------------
+
+// What an armed model callback throws: a type of the models' own, so that a
+// step sees it arrive unchanged.
+struct Thrown {
+  long call;  // which callback call threw (1-based)
+};
+
+struct ThrowArming {
+  long countdown = 0;  // > 0: the countdown-th callback call from now throws
+  long calls = 0;      // callback calls seen while armed
+  bool fired = false;  // the armed call happened
+};
+inline ThrowArming& Arming() {
+  static ThrowArming a;
+  return a;
+}
+
+// Called first by every model callback (kill functions, conditions,
+// actions, comparisons, IteratorAction objects): throws at the armed call.
+inline void Tick() {
+  ThrowArming& a = Arming();
+  if (a.countdown <= 0) return;
+  ++a.calls;
+  if (--a.countdown == 0) {
+    a.fired = true;
+    throw Thrown{a.calls};
+  }
+}
+
+// Runs f with its kth callback call throwing Thrown.  True when it threw
+// that exception, which must have come out unchanged; false when f made
+// fewer than k calls and returned normally.  Anything else f throws passes
+// through, disarmed.
+template <class F>
+bool ThrowsAt(long k, F f, const char* file, int line) {
+  struct Disarm {
+    ~Disarm() { Arming() = ThrowArming(); }
+  } disarm;
+  Arming() = ThrowArming();
+  Arming().countdown = k;
+  bool threw = false;
+  try {
+    f();
+  } catch (const Thrown& e) {
+    threw = true;
+    if (e.call != k) Fail(file, line, "callback call " + std::to_string(e.call) + " threw, armed was " + std::to_string(k));
+  }
+  if (Arming().fired != threw)
+    Fail(file, line, Arming().fired ? "a callback's exception was swallowed" : "an exception without the armed call");
+  return threw;
+}
+#define TM_THROWS_AT(k, stmt) ::tarncoll::test::model::ThrowsAt((k), [&] { stmt; }, __FILE__, __LINE__)
+
+// ---- allocations that fail --------------------------------------------------------------------
+
+// Which allocator a failed-allocation step arms: library objects
+// (Createable's operator new), the dictionary's key index tables, or the
+// slot blocks of the array and the stack.
+enum AllocKind { eAllocObject, eAllocIndex, eAllocSlots };
+
+inline void ArmAllocation(AllocKind kind, long nth) {
+  switch (kind) {
+    case eAllocObject:
+      Createable::SetAllocationFailure(nth);
+      break;
+    case eAllocIndex:
+      cpcoll_detail::SetDictIndexFailure(nth);
+      break;
+    default:
+      cpcoll_detail::SetSlotBlockFailure(nth);
+      break;
+  }
+}
+
+// Whether the library-object failure armed for the nth allocation has
+// happened (the countdown cannot be read, so it is probed: had it not, one
+// of at most nth probe allocations fails).  Disarms.
+inline bool ObjectFailureFired(long nth) {
+  bool fired = true;
+  for (long i = 0; i < nth && fired; ++i) {
+    void* pv = Createable::operator new(8);
+    fired = pv != nullptr;
+    Createable::operator delete(pv);
+  }
+  Createable::SetAllocationFailure(0);
+  return fired;
+}
+
+// Runs f, one step of a model, with the nth allocation of the kind failing.
+// True when f completed (its allocations came before the nth, or the
+// container did without the one that failed); false when it ended in a
+// report, the only other outcome allowed.  The step applies its change to
+// the model only after the container's call returned, so after a report the
+// model still holds the state from before, and the next Check() sees
+// whether the container kept it.
+template <class F>
+bool SurvivesAllocationFailure(AllocKind kind, long nth, F f) {
+  struct Disarm {
+    AllocKind kind;
+    ~Disarm() { ArmAllocation(kind, 0); }
+  } disarm{kind};
+  QuietReports quiet;
+  ArmAllocation(kind, nth);
+  try {
+    f();
+  } catch (const AssertionFailure& e) {
+    if (kind == eAllocObject && !ObjectFailureFired(nth))
+      Fail(__FILE__, __LINE__, std::string("report \"") + e.expression + "\" without an allocation failure");
+    return false;
+  }
+  return true;
+}
+
 // ---- items and callbacks --------------------------------------------------------------------
 
 // Items: distinct addresses, never dereferenced.  Few of them, so that
@@ -183,6 +300,7 @@ inline void* Item(unsigned i) {
 
 // Orders the cells of an item vector by address (qsort comparison).
 inline int CompareItems(const void* a, const void* b) {
+  Tick();
   std::uintptr_t x = reinterpret_cast<std::uintptr_t>(*static_cast<void* const*>(a));
   std::uintptr_t y = reinterpret_cast<std::uintptr_t>(*static_cast<void* const*>(b));
   return x < y ? -1 : x > y ? 1 : 0;
@@ -193,13 +311,18 @@ inline std::vector<void*>& Seen() {
   static std::vector<void*> v;
   return v;
 }
-inline void Record(void* pv, void*) { Seen().push_back(pv); }
+// The item counts as handed over before the armed call throws.
+inline void Record(void* pv, void*) {
+  Seen().push_back(pv);
+  Tick();
+}
 
 // A condition matching the item given as user pointer.
-inline int IsUser(void* pv, void* pvUser) { return pv == pvUser ? 1 : 0; }
+inline int IsUser(void* pv, void* pvUser) { return Tick(), pv == pvUser ? 1 : 0; }
 // 1 for the user item, 2 for the item right after it in the pool, else 0:
 // tells "exactly 1" from "non-zero".
 inline int OneOrTwo(void* pv, void* pvUser) {
+  Tick();
   if (pv == pvUser) return 1;
   return reinterpret_cast<std::uintptr_t>(pv) == reinterpret_cast<std::uintptr_t>(pvUser) + 1 ? 2 : 0;
 }
@@ -210,6 +333,7 @@ class MatchAction : public IteratorAction {
   explicit MatchAction(void* pvTarget) : pvWanted(pvTarget) {}
   short Perform() override {
     visited.push_back(pvItem);
+    Tick();
     return pvItem == pvWanted ? 1 : 0;
   }
   std::vector<void*> visited;

@@ -24,7 +24,7 @@ inline bool SameClassAs(const CPCollection* pcl, const CPCollection& cl) {
   return pcl != nullptr && typeid(*pcl) == typeid(cl);
 }
 
-inline short IsUserShort(void* pv, void* pvUser) { return pv == pvUser ? 1 : 0; }
+inline short IsUserShort(void* pv, void* pvUser) { return Tick(), pv == pvUser ? 1 : 0; }
 
 // The items of a collection in the order of its built-in cursor.
 inline std::vector<void*> ItemsOf(CPCollection& cl) {
