@@ -246,6 +246,7 @@ class DictionaryModel : public ModelBase {
     return anKeys[src.Pick(sizeof anKeys / sizeof anKeys[0])];
   }
   std::string Text(OpSource& src) {
+    if (src.Chance(4)) return SpelledText(src);
     static const char* const apszKeys[] = {"",   "a",  "b",  "c",        "key",     "k1",         "k2", "k3", "k4",
                                            "k5", "k6", "k7", "\xff\x80", "UnNamed", "longer key", "A",  "ab", "ba"};
     return apszKeys[src.Pick(sizeof apszKeys / sizeof apszKeys[0])];

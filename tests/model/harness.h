@@ -288,6 +288,28 @@ bool SurvivesAllocationFailure(AllocKind kind, long nth, F f) {
   return true;
 }
 
+// ---- texts spelled by the source -------------------------------------------------------------
+
+// A text for a key or a class name, spelled by the source rather than taken
+// from a fixed pool: any bytes but zero, up to 40 of them; up to 4 letters
+// over "ab", so that equal texts and shared slots are frequent; or 24 to 60
+// bytes, longer than CPString keeps inline.
+inline std::string SpelledText(OpSource& src) {
+  std::string s;
+  switch (src.Pick(3)) {
+    case 0:
+      for (unsigned n = src.Pick(41); n; --n) s += static_cast<char>(1 + src.Pick(255));
+      break;
+    case 1:
+      for (unsigned n = src.Pick(5); n; --n) s += static_cast<char>('a' + src.Pick(2));
+      break;
+    default:
+      for (unsigned n = 24 + src.Pick(37); n; --n) s += static_cast<char>('0' + src.Pick(75));
+      break;
+  }
+  return s;
+}
+
 // ---- items and callbacks --------------------------------------------------------------------
 
 // Items: distinct addresses, never dereferenced.  Few of them, so that

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <typeinfo>
 #include <utility>
@@ -33,6 +34,7 @@ inline int NodeHoldsUser(void* pvNode, void* pvUser) { return AsLeaf(pvNode)->pv
 // own key.
 struct NumberKeys {
   typedef unsigned long Key;
+  struct Holder {};
   static const enumTreeDataState kKind = etreeNumber;
   static Key Pick(OpSource& src) {
     static const unsigned long anKeys[] = {0,
@@ -86,13 +88,35 @@ struct TextKeys {
                                        "k4", "zz", "A",  "\x7f", "\x80", "\xff", "\xff\x01", "UnNamed", "m"};
     return apsz[i % (sizeof apsz / sizeof apsz[0])];
   }
-  static Key Pick(OpSource& src) { return Text(src.Pick(18)); }
+  // Spelled texts stay stored while any text-key model lives, so that the
+  // trees may keep pointers to them; the last model to go drops them.
+  static std::set<std::string>& Spelled() {
+    static std::set<std::string> texts;
+    return texts;
+  }
+  struct Holder {
+    Holder() { ++Users(); }
+    ~Holder() {
+      if (--Users() == 0) Spelled().clear();
+    }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    static long& Users() {
+      static long n = 0;
+      return n;
+    }
+  };
+  static Key Pick(OpSource& src) {
+    if (!src.Chance(4)) return Text(src.Pick(18));
+    return *Spelled().insert(SpelledText(src)).first;
+  }
   static Key Stored(const Key& k, void*) { return k; }
   static Key ItemKey(void*) { return Key(); }  // text trees take no Add(item)
   static void* Ptr(const Key& k) {
     for (unsigned i = 0; i < 18; ++i)
       if (k == Text(i)) return const_cast<char*>(Text(i));
-    return nullptr;
+    auto i = Spelled().find(k);
+    return i == Spelled().end() ? nullptr : const_cast<char*>(i->c_str());
   }
   static Key Of(const Leaf* plf) { return static_cast<const char*>(plf->pvKey); }
   static void Add(CPTree& t, const Key& k, void* pv, OpSource& src) {
@@ -141,7 +165,7 @@ struct TextKeys {
 };
 
 template <class K>
-class TreeModel : public ModelBase {
+class TreeModel : public ModelBase, private K::Holder {  // the holder outlives the tree
   typedef typename K::Key Key;
   typedef std::map<Key, void*> Map;
 
