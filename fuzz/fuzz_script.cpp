@@ -1,15 +1,20 @@
 // libFuzzer target: the input is a script of operations over one container
 // of every family at once (list, hash table, dictionary, numeric and text
-// trees, queue, array, stack, vector, the reference collections and the
-// symmetric map).  Each step takes one byte to choose the container, then
-// the container's model reads its operation and arguments from the
-// following bytes, applies it to the container and to the model, compares
-// every result and runs the invariant check.  A disagreement, an
-// unexpected report or an unexpected cursor exception aborts, so libFuzzer
-// keeps the input; sanitizers catch memory errors and leaks.
+// trees, queue, array, stack, vector, the reference collections, the
+// symmetric map, the modern layer's typed facades, iterators and Ref
+// handles, and the Trackable statistics).  Each step takes one byte to
+// choose the container, then the container's model reads its operation and
+// arguments from the following bytes, applies it to the container and to
+// the model, compares every result and runs the invariant check.  Key texts
+// and class names are partly spelled by the input.  Some steps make the kth
+// call of a callback throw, or the nth allocation of an operation fail, and
+// the model checks what the container keeps.  A disagreement, an unexpected
+// report or an unexpected cursor exception aborts, so libFuzzer keeps the
+// input; sanitizers catch memory errors and leaks.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 #include "model/array_model.h"
@@ -18,6 +23,7 @@
 #include "model/dictionary_model.h"
 #include "model/harness.h"
 #include "model/list_model.h"
+#include "model/modern_model.h"
 #include "model/stack_model.h"
 #include "model/tree_model.h"
 #include "model/vector_model.h"
@@ -44,10 +50,12 @@ struct Script {
   model::CrDictionaryModel crDictionary;
   model::CrTreeModel crTree;
   model::SymmetricMapModel map;
+  model::ModernModel modern;
+  model::TrackableModel tracker;
 
   // One step on the container the source chooses; its name, for reports.
   const char* Step(model::OpSource& src) {
-    switch (src.Pick(13)) {
+    switch (src.Pick(15)) {
       case 0:
         return Run(list, src, "CPList");
       case 1:
@@ -72,16 +80,20 @@ struct Script {
         return Run(crDictionary, src, "CrDictionary");
       case 11:
         return Run(crTree, src, "CrTree");
-      default:
+      case 12:
         return Run(map, src, "CPSymmetricMap");
+      case 13:
+        return Run(modern, src, "modern layer");
+      default:
+        return Run(tracker, src, "Trackable");
     }
   }
   template <class M>
-  const char* Run(M& model, model::OpSource& src, const char* pszName) {
+  const char* Run(M& m, model::OpSource& src, const char* pszName) {
     pszLast = pszName;
-    pRecent = &model;
-    model.Step(src);
-    model.Check();
+    pRecent = &m;
+    m.Step(src);
+    m.Check();
     return pszName;
   }
   const char* pszLast = "";
@@ -108,6 +120,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Abort(s, nStep, std::string("unexpected report \"") + e.expression + "\" from " + e.file);
   } catch (unsigned int v) {
     Abort(s, nStep, "unexpected cursor exception " + std::to_string(v));
+  } catch (const model::Thrown& e) {
+    Abort(s, nStep, "a callback exception (call " + std::to_string(e.call) + ") where none was expected");
+  } catch (const std::exception& e) {
+    Abort(s, nStep, std::string("unexpected exception: ") + e.what());
   }
   return 0;
 }
