@@ -24,7 +24,6 @@
 
 #include "model/dictionary_model.h"
 #include "model/harness.h"
-#include "support/counted.h"
 #include "support/list_inspector.h"
 #include "support/tree_inspector.h"
 
@@ -61,15 +60,20 @@ std::vector<void*> Walk(It b, It e) {
   return v;
 }
 
-// The objects Ref handles hold, counted apart from every other Counted.
-class RefObject : public Counted {
+// The objects Ref handles hold, counted apart from the other models'
+// objects (which check their own live counts).
+class RefObject : public Createable {
  public:
-  explicit RefObject(int id) : Counted(id) { ++Alive(); }
+  explicit RefObject(int id) : nId(id) { ++Alive(); }
   ~RefObject() override { --Alive(); }
+  int Id() const { return nId; }
   static long& Alive() {
     static long n = 0;
     return n;
   }
+
+ private:
+  int nId;
 };
 
 class ModernModel : public ModelBase {

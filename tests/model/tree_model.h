@@ -130,7 +130,12 @@ struct TextKeys {
       return;
     }
     pstr->AddRef();
-    t.AddKeyString(pstr, pv);
+    try {
+      t.AddKeyString(pstr, pv);
+    } catch (...) {  // a report: the text is ours alone
+      pstr->Release();
+      throw;
+    }
     pstr->Release();  // the registry keeps the text alive
   }
   static void* Find(CPTree& t, const Key& k, OpSource& src) {
