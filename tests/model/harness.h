@@ -26,7 +26,6 @@
 #include <vector>
 
 #include <cpcoll/detail/dict_index.h>
-#include <cpcoll/detail/slot_block.h>
 #include <cpcoll/iterate.h>
 #include <util/Createable.h>
 #include <util/Exceptions.h>
@@ -231,22 +230,14 @@ bool ThrowsAt(long k, F f, const char* file, int line) {
 // ---- allocations that fail --------------------------------------------------------------------
 
 // Which allocator a failed-allocation step arms: library objects
-// (Createable's operator new), the dictionary's key index tables, or the
-// slot blocks of the array and the stack.
-enum AllocKind { eAllocObject, eAllocIndex, eAllocSlots };
+// (Createable's operator new) or the dictionary's key index tables.
+enum AllocKind { eAllocObject, eAllocIndex };
 
 inline void ArmAllocation(AllocKind kind, long nth) {
-  switch (kind) {
-    case eAllocObject:
-      Createable::SetAllocationFailure(nth);
-      break;
-    case eAllocIndex:
-      cpcoll_detail::SetDictIndexFailure(nth);
-      break;
-    default:
-      cpcoll_detail::SetSlotBlockFailure(nth);
-      break;
-  }
+  if (kind == eAllocObject)
+    Createable::SetAllocationFailure(nth);
+  else
+    cpcoll_detail::SetDictIndexFailure(nth);
 }
 
 // Whether the library-object failure armed for the nth allocation has
