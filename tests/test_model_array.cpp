@@ -8,11 +8,13 @@
 
 namespace {
 
-const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+namespace model = tarncoll::test::model;
+
+const unsigned long kFamilyOps = model::FamilyOps(1000000);
 
 class ArrayModelTest : public ::testing::TestWithParam<unsigned> {};
 
-TEST_P(ArrayModelTest, AgreesWithModel) { EXPECT_EQ(tmodel::Run<tmodel::ArrayModel>(GetParam(), kFamilyOps / 2), ""); }
+TEST_P(ArrayModelTest, AgreesWithModel) { EXPECT_EQ(model::Run<model::ArrayModel>(GetParam(), kFamilyOps / 2), ""); }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ArrayModelTest, ::testing::Values(1u, 2u));
 

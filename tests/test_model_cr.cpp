@@ -10,24 +10,26 @@
 
 namespace {
 
-const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+namespace model = tarncoll::test::model;
+
+const unsigned long kFamilyOps = model::FamilyOps(1000000);
 
 class CrModelTest : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(CrModelTest, CrListAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::CrListModel>(GetParam(), kFamilyOps * 3 / 20), "");
+  EXPECT_EQ(model::Run<model::CrListModel>(GetParam(), kFamilyOps * 3 / 20), "");
 }
 
 TEST_P(CrModelTest, CrDictionaryAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::CrDictionaryModel>(GetParam(), kFamilyOps * 3 / 20), "");
+  EXPECT_EQ(model::Run<model::CrDictionaryModel>(GetParam(), kFamilyOps * 3 / 20), "");
 }
 
 TEST_P(CrModelTest, CrTreeAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::CrTreeModel>(GetParam(), kFamilyOps / 10), "");
+  EXPECT_EQ(model::Run<model::CrTreeModel>(GetParam(), kFamilyOps / 10), "");
 }
 
 TEST_P(CrModelTest, SymmetricMapAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::SymmetricMapModel>(GetParam(), kFamilyOps / 10), "");
+  EXPECT_EQ(model::Run<model::SymmetricMapModel>(GetParam(), kFamilyOps / 10), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, CrModelTest, ::testing::Values(1u, 2u));

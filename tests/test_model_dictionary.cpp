@@ -8,12 +8,14 @@
 
 namespace {
 
-const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+namespace model = tarncoll::test::model;
+
+const unsigned long kFamilyOps = model::FamilyOps(1000000);
 
 class DictionaryModelTest : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(DictionaryModelTest, AgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::DictionaryModel>(GetParam(), kFamilyOps / 4), "");
+  EXPECT_EQ(model::Run<model::DictionaryModel>(GetParam(), kFamilyOps / 4), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, DictionaryModelTest, ::testing::Values(1u, 2u, 3u, 4u));

@@ -12,16 +12,18 @@
 
 namespace {
 
-const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+namespace model = tarncoll::test::model;
+
+const unsigned long kFamilyOps = model::FamilyOps(1000000);
 
 class ListModelTest : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(ListModelTest, ListAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::ListModel<CPList>>(GetParam(), kFamilyOps / 4), "");
+  EXPECT_EQ(model::Run<model::ListModel<CPList>>(GetParam(), kFamilyOps / 4), "");
 }
 
 TEST_P(ListModelTest, HashTableAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::ListModel<CPHashTable>>(GetParam() + 1000, kFamilyOps / 4), "");
+  EXPECT_EQ(model::Run<model::ListModel<CPHashTable>>(GetParam() + 1000, kFamilyOps / 4), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ListModelTest, ::testing::Values(1u, 2u));
@@ -38,7 +40,7 @@ TEST(ListModelRegression, NullItemReportLeavesCursorState) {
   EXPECT_ASSERT_REPORT(lst.Detach(nullptr), "cpcoll\\cplist", "pvItem2Find !=0");
   EXPECT_EQ(CPListInspector::Reset(lst), lst._get_pbktCursor());
   EXPECT_EQ(lst._get_nDXCursor(), 1);
-  EXPECT_ASSERT_REPORT(lst.Destroy(nullptr, &tmodel::Record), "cpcoll\\cplist", "pvItem2Find !=0");
+  EXPECT_ASSERT_REPORT(lst.Destroy(nullptr, &model::Record), "cpcoll\\cplist", "pvItem2Find !=0");
   EXPECT_EQ(CPListInspector::Reset(lst), lst._get_pbktCursor());
   EXPECT_EQ(lst._get_nDXCursor(), 1);
   EXPECT_TRUE(CPListInspector::Check(lst));

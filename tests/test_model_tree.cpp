@@ -8,20 +8,22 @@
 
 namespace {
 
-const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+namespace model = tarncoll::test::model;
+
+const unsigned long kFamilyOps = model::FamilyOps(1000000);
 
 class TreeModelTest : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(TreeModelTest, NumericTreeAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::TreeModel<tmodel::NumberKeys>>(GetParam(), kFamilyOps / 4), "");
+  EXPECT_EQ(model::Run<model::TreeModel<model::NumberKeys>>(GetParam(), kFamilyOps / 4), "");
 }
 
 TEST_P(TreeModelTest, TextTreeAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::TreeModel<tmodel::TextKeys>>(GetParam(), kFamilyOps * 3 / 20), "");
+  EXPECT_EQ(model::Run<model::TreeModel<model::TextKeys>>(GetParam(), kFamilyOps * 3 / 20), "");
 }
 
 TEST_P(TreeModelTest, QueueAgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::QueueModel>(GetParam(), kFamilyOps / 10), "");
+  EXPECT_EQ(model::Run<model::QueueModel>(GetParam(), kFamilyOps / 10), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, TreeModelTest, ::testing::Values(1u, 2u));

@@ -8,12 +8,14 @@
 
 namespace {
 
-const unsigned long kFamilyOps = tmodel::FamilyOps(1000000);
+namespace model = tarncoll::test::model;
+
+const unsigned long kFamilyOps = model::FamilyOps(1000000);
 
 class VectorModelTest : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(VectorModelTest, AgreesWithModel) {
-  EXPECT_EQ(tmodel::Run<tmodel::VectorModel>(GetParam(), kFamilyOps / 2), "");
+  EXPECT_EQ(model::Run<model::VectorModel>(GetParam(), kFamilyOps / 2), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, VectorModelTest, ::testing::Values(1u, 2u));

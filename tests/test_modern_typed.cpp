@@ -169,7 +169,7 @@ class Twins {
     // Both sides share these strings, so none is empty: storing an empty
     // string key renames it "UnNamed" for every holder.
     const tarncoll::Ref<CPString> kStrKeys[] = {tarncoll::MakeRef<CPString>("cog"), tarncoll::MakeRef<CPString>("rim")};
-    tmodel::QuietReports quiet;
+    tarncoll::test::model::QuietReports quiet;
     Facade facade;
     Plain plain;
     std::mt19937 rng(nSeed);

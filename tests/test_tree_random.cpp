@@ -205,10 +205,8 @@ class TreeDriver {
   unsigned long cursor_ = 0;
 };
 
-std::uint64_t SeedFor(int i) {
-  const char* env = std::getenv("TARNCOLL_SEED");
-  return env ? std::strtoull(env, nullptr, 0) + std::uint64_t(i) : 0x5EED0000u + std::uint64_t(i);
-}
+// The ith run's seed; TARNCOLL_SEED moves it (support/random_steps.h).
+std::uint64_t SeedFor(int i) { return RandomSeed(0x5EED0000u + std::uint64_t(i)); }
 
 }  // namespace
 

@@ -14,7 +14,7 @@
 #include "model/walks.h"
 #include "support/array_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 class ArrayModel : public ModelBase {
  public:
@@ -120,6 +120,9 @@ class ArrayModel : public ModelBase {
         break;
       case 38:
         BadInput(src);
+        break;
+      case 39:
+        Throwing(pv, src);
         break;
       default:
         Retrieve();
@@ -328,6 +331,64 @@ class ArrayModel : public ModelBase {
     Walked();
     xact += 1 + static_cast<long>(items.size());  // DetachAll, then one Add each
   }
+  // One callback-taking operation whose kth callback call throws: the
+  // exception reaches the caller unchanged; DestroyAll has removed exactly
+  // the items it handed to kill, the first k, and keeps the rest in order;
+  // the walks, Sort and SortedCopy change no item.  The cursor and the
+  // change count are taken from the array.
+  void Throwing(void* pv, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(10));
+    const std::vector<void*> before = items;
+    const std::size_t nHanded = std::min<std::size_t>(static_cast<std::size_t>(k), before.size());
+    const std::vector<void*> prefix(before.begin(), before.begin() + static_cast<long>(nHanded));
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(6)) {
+      case 0:
+        Op("DestroyAll, kill throws");
+        threw = TM_THROWS_AT(k, arr.DestroyAll(&Record));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        items.erase(items.begin(), items.begin() + static_cast<long>(nHanded));
+        break;
+      case 1:
+        Op("ForEach(fn), action throws");
+        threw = TM_THROWS_AT(k, arr.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        break;
+      case 2: {
+        Op("ForEach(IteratorAction), Perform throws");
+        MatchAction action(nullptr);
+        threw = TM_THROWS_AT(k, arr.ForEach(&action));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(action.visited, prefix);
+        break;
+      }
+      case 3:
+        Op("FirstThat, condition throws");
+        threw = TM_THROWS_AT(k, arr.FirstThat(&IsUser, pv));
+        break;
+      case 4:
+        Op("Sort, comparison throws");
+        threw = TM_THROWS_AT(k, arr.Sort(&CompareItems));
+        if (!threw) std::sort(items.begin(), items.end());
+        break;
+      default: {
+        Op("SortedCopy, comparison throws");
+        CPArray target(static_cast<unsigned long>(items.size()) + 1);
+        threw = TM_THROWS_AT(k, target.SortedCopy(&arr, &CompareItems));
+        std::vector<void*> sorted = before;
+        std::sort(sorted.begin(), sorted.end());
+        TM_EQ(ItemsOf(target), threw ? std::vector<void*>() : sorted);
+        TM_INV(CPArrayInspector::Check(target));
+        break;
+      }
+    }
+    Seen().clear();
+    cursor = CPArrayInspector::Cursor(arr);
+    xact += static_cast<short>(arr._get_nXACT() - static_cast<short>(xact));
+  }
   void SortedCopyInto(OpSource& src) {
     Op("SortedCopy");
     CPArray other(8);
@@ -477,6 +538,6 @@ class ArrayModel : public ModelBase {
   long nStateSnap = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

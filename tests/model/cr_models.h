@@ -24,7 +24,7 @@
 #include "support/crlist_inspector.h"
 #include "support/symmetricmap_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 // A pool of counted objects, each holding one reference of the pool's own,
 // and the references every object must carry besides.
@@ -507,6 +507,6 @@ class SymmetricMapModel : public ModelBase {
   std::vector<Mapping> maps;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

@@ -13,7 +13,7 @@
 #include "model/tree_model.h"
 #include "support/crtree_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 class CrTreeModel : public ModelBase {
  public:
@@ -178,6 +178,6 @@ class CrTreeModel : public ModelBase {
   bool bKind = false;  // the wrapped tree's key kind is fixed
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

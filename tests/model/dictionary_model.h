@@ -22,7 +22,7 @@
 #include "support/dictionary_inspector.h"
 #include "support/list_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 // The entries of a dictionary by slot, and its adds and lookups.
 class DictContent {
@@ -212,6 +212,12 @@ class DictionaryModel : public ModelBase {
       case 44:
         Unsupported(src);
         break;
+      case 45:
+        Throwing(pv, src);
+        break;
+      case 46:
+        FailingAllocation(pv, src);
+        break;
       default:
         Retrieve();
         break;
@@ -240,6 +246,7 @@ class DictionaryModel : public ModelBase {
     return anKeys[src.Pick(sizeof anKeys / sizeof anKeys[0])];
   }
   std::string Text(OpSource& src) {
+    if (src.Chance(4)) return SpelledText(src);
     static const char* const apszKeys[] = {"",   "a",  "b",  "c",        "key",     "k1",         "k2", "k3", "k4",
                                            "k5", "k6", "k7", "\xff\x80", "UnNamed", "longer key", "A",  "ab", "ba"};
     return apszKeys[src.Pick(sizeof apszKeys / sizeof apszKeys[0])];
@@ -309,8 +316,10 @@ class DictionaryModel : public ModelBase {
     dct.AddKeyNum(n, pv);
     if (m.AddNumber(n, pv)) ++xact;
   }
-  void AddText(const std::string& text, void* pv, OpSource& src) {
-    switch (src.Pick(4)) {
+  void AddText(const std::string& text, void* pv, OpSource& src) { AddText(text, pv, src.Pick(4)); }
+  // how: 0 text and CRC, 1 unshared CPString, 2 shared CPString, 3 text.
+  void AddText(const std::string& text, void* pv, unsigned how) {
+    switch (how) {
       case 0: {
         Op("AddKeyString(text, CRC)");
         unsigned long nCRC = CRC(text);
@@ -750,10 +759,7 @@ class DictionaryModel : public ModelBase {
     for (auto& s : m.slot)
       for (Entry& e : s) e.id = m.nextId++;
     xact = dct._get_nXACT();
-    cslot = CPDictionaryInspector::CursorSlot(dct);
-    long nAt = Position(dct.RetrieveInternalContainer());
-    cid = 0;
-    if (nAt >= 0) cid = m.Ordered()[static_cast<std::size_t>(nAt)].id;
+    TakeCursor();
     delete pits;
     pits = nullptr;
     other.DetachAll();
@@ -880,6 +886,133 @@ class DictionaryModel : public ModelBase {
     IteratorChecks(dct, walk, pvEntry, src, eAllThatSorted);
   }
 
+  // The built-in cursor as the dictionary has it (an entry it holds, or none).
+  void TakeCursor() {
+    cslot = CPDictionaryInspector::CursorSlot(dct);
+    long nAt = Position(dct.RetrieveInternalContainer());
+    cid = 0;
+    if (nAt >= 0) cid = m.Ordered()[static_cast<std::size_t>(nAt)].id;
+  }
+  // Removes the model's entry at walk position n.
+  void EraseAt(std::size_t n, CPKillFunc pfnKill) {
+    for (int s = 0; s < 256; ++s) {
+      if (n < m.slot[s].size()) return Erase(s, n, pfnKill);
+      n -= m.slot[s].size();
+    }
+  }
+
+  // ---- caller code that throws ----
+  // One callback-taking operation whose kth callback call throws.  The
+  // exception reaches the caller unchanged; a kill walk has removed exactly
+  // the entries whose items it handed to kill (the one whose call threw
+  // included), in walk order; other walks and searches change no entry.
+  // The cursor and the change count are taken from the dictionary.
+  void Throwing(void* pv, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(10));
+    const std::vector<void*> before = ItemsInOrder();
+    const std::size_t nHanded = std::min<std::size_t>(static_cast<std::size_t>(k), before.size());
+    const std::vector<void*> prefix(before.begin(), before.begin() + static_cast<long>(nHanded));
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(8)) {
+      case 0:
+        Op("DestroyAll, kill throws");
+        threw = TM_THROWS_AT(k, dct.DestroyAll(&Record));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        for (std::size_t i = 0; i < nHanded; ++i) EraseAt(0, nullptr);
+        if (!threw) ++xact;
+        break;
+      case 1: {
+        Op("DestroyKeyNum, kill throws");
+        unsigned long n = Num(src);
+        auto at = LocateNum(n);
+        threw = TM_THROWS_AT(k, dct.DestroyKeyNum(n, &Record));
+        TM_EQ(threw, at.first >= 0 && k == 1);
+        if (at.first >= 0) Erase(at.first, at.second, nullptr);
+        break;
+      }
+      case 2: {
+        Op("Destroy(item), kill throws");
+        std::size_t i = std::find(before.begin(), before.end(), pv) - before.begin();
+        threw = TM_THROWS_AT(k, dct.Destroy(pv, &Record));
+        TM_EQ(threw, i < before.size() && k == 1);
+        if (i < before.size()) EraseAt(i, nullptr);
+        break;
+      }
+      case 3:
+        Op("ForEach(fn), action throws");
+        threw = TM_THROWS_AT(k, dct.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        break;
+      case 4: {
+        Op("ForEach(IteratorAction), Perform throws");
+        MatchAction action(nullptr);
+        threw = TM_THROWS_AT(k, dct.ForEach(&action));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(action.visited, prefix);
+        break;
+      }
+      case 5:
+        Op("FirstThat, condition throws");
+        threw = TM_THROWS_AT(k, dct.FirstThat(&IsUser, pv));
+        break;
+      case 6: {
+        Op("AllThat, condition throws");
+        CPCollection* pcl = nullptr;
+        threw = TM_THROWS_AT(k, pcl = dct.AllThat(&OneOrTwo, pv));
+        TM_EQ(pcl == nullptr, threw);
+        delete pcl;
+        break;
+      }
+      default: {
+        Op("Iterator forEach, action throws");
+        std::unique_ptr<Iterator> pit(dct.GetIterator());
+        TM_TRUE(pit != nullptr);
+        threw = TM_THROWS_AT(k, pit->forEach(&Record, nullptr));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        break;
+      }
+    }
+    Seen().clear();
+    xact += static_cast<short>(dct._get_nXACT() - static_cast<short>(xact));
+    TakeCursor();
+  }
+
+  // ---- allocations that fail ----
+  // An add, a copy or a result builder whose nth library-object or key
+  // index allocation fails: it completes (the failure came later, or the
+  // key index did without the table) or ends in its report with the
+  // entries, the cursor and the change count as they were.
+  void FailingAllocation(void* pv, OpSource& src) {
+    const AllocKind kind = src.Chance(3) ? eAllocIndex : eAllocObject;
+    const long nth = 1 + static_cast<long>(src.Pick(4));
+    const unsigned which = src.Pick(5);
+    bool done = SurvivesAllocationFailure(kind, nth, [&] {
+      switch (which) {
+        case 0:
+          AddNum(Num(src), pv ? pv : Item(1));
+          break;
+        case 1: {
+          unsigned how = src.Pick(3);  // not through a CPString made here
+          AddText(Text(src), pv, how == 2 ? 3 : how);
+          break;
+        }
+        case 2:
+          AddItem(pv ? pv : Item(2));
+          break;
+        case 3:
+          Copy(src);
+          break;
+        default:
+          AllThats(pv, src.Chance(2));
+          break;
+      }
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+  }
+
   CPDictionary dct;
   DictContent m;
   std::vector<void*> expectedKills;
@@ -892,6 +1025,6 @@ class DictionaryModel : public ModelBase {
   long nStateSnap = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

@@ -25,10 +25,14 @@
 #include <string>
 #include <vector>
 
+#include <cpcoll/detail/dict_index.h>
 #include <cpcoll/iterate.h>
+#include <util/Createable.h>
 #include <util/Exceptions.h>
 
-namespace tmodel {
+#include "support/random_steps.h"
+
+namespace tarncoll::test::model {
 
 // ---- operation sources ----------------------------------------------------------------------
 
@@ -160,14 +164,142 @@ void ExpectCursorException(F f, const char* pszFile, int nLine) {
   Fail(pszFile, nLine, "no cursor exception from a stale cursor");
 }
 
-#define TM_EQ(actual, expected) ::tmodel::ExpectEq((actual), (expected), #actual, __FILE__, __LINE__)
+#define TM_EQ(actual, expected) ::tarncoll::test::model::ExpectEq((actual), (expected), #actual, __FILE__, __LINE__)
 #define TM_TRUE(...)                                                                  \
   do {                                                                                \
-    if (!(__VA_ARGS__)) ::tmodel::Fail(__FILE__, __LINE__, "expected " #__VA_ARGS__); \
+    if (!(__VA_ARGS__)) ::tarncoll::test::model::Fail(__FILE__, __LINE__, "expected " #__VA_ARGS__); \
   } while (0)
-#define TM_INV(result) ::tmodel::ExpectInvariant((result), __FILE__, __LINE__)
-#define TM_REPORTS(stmt, text) ::tmodel::ExpectReport([&] { stmt; }, text, __FILE__, __LINE__)
-#define TM_STALE(stmt) ::tmodel::ExpectCursorException([&] { stmt; }, __FILE__, __LINE__)
+#define TM_INV(result) ::tarncoll::test::model::ExpectInvariant((result), __FILE__, __LINE__)
+#define TM_REPORTS(stmt, text) ::tarncoll::test::model::ExpectReport([&] { stmt; }, text, __FILE__, __LINE__)
+#define TM_STALE(stmt) ::tarncoll::test::model::ExpectCursorException([&] { stmt; }, __FILE__, __LINE__)
+
+// ---- callbacks that throw ------------------------------------------------------------------
+
+// What an armed model callback throws: a type of the models' own, so that a
+// step sees it arrive unchanged.
+struct Thrown {
+  long call;  // which callback call threw (1-based)
+};
+
+struct ThrowArming {
+  long countdown = 0;  // > 0: the countdown-th callback call from now throws
+  long calls = 0;      // callback calls seen while armed
+  bool fired = false;  // the armed call happened
+};
+inline ThrowArming& Arming() {
+  static ThrowArming a;
+  return a;
+}
+
+// Called first by every model callback (kill functions, conditions,
+// actions, comparisons, IteratorAction objects): throws at the armed call.
+inline void Tick() {
+  ThrowArming& a = Arming();
+  if (a.countdown <= 0) return;
+  ++a.calls;
+  if (--a.countdown == 0) {
+    a.fired = true;
+    throw Thrown{a.calls};
+  }
+}
+
+// Runs f with its kth callback call throwing Thrown.  True when it threw
+// that exception, which must have come out unchanged; false when f made
+// fewer than k calls and returned normally.  Anything else f throws passes
+// through, disarmed.
+template <class F>
+bool ThrowsAt(long k, F f, const char* file, int line) {
+  struct Disarm {
+    ~Disarm() { Arming() = ThrowArming(); }
+  } disarm;
+  Arming() = ThrowArming();
+  Arming().countdown = k;
+  bool threw = false;
+  try {
+    f();
+  } catch (const Thrown& e) {
+    threw = true;
+    if (e.call != k) Fail(file, line, "callback call " + std::to_string(e.call) + " threw, armed was " + std::to_string(k));
+  }
+  if (Arming().fired != threw)
+    Fail(file, line, Arming().fired ? "a callback's exception was swallowed" : "an exception without the armed call");
+  return threw;
+}
+#define TM_THROWS_AT(k, stmt) ::tarncoll::test::model::ThrowsAt((k), [&] { stmt; }, __FILE__, __LINE__)
+
+// ---- allocations that fail --------------------------------------------------------------------
+
+// Which allocator a failed-allocation step arms: library objects
+// (Createable's operator new) or the dictionary's key index tables.
+enum AllocKind { eAllocObject, eAllocIndex };
+
+inline void ArmAllocation(AllocKind kind, long nth) {
+  if (kind == eAllocObject)
+    Createable::SetAllocationFailure(nth);
+  else
+    cpcoll_detail::SetDictIndexFailure(nth);
+}
+
+// Whether the library-object failure armed for the nth allocation has
+// happened (the countdown cannot be read, so it is probed: had it not, one
+// of at most nth probe allocations fails).  Disarms.
+inline bool ObjectFailureFired(long nth) {
+  bool fired = true;
+  for (long i = 0; i < nth && fired; ++i) {
+    void* pv = Createable::operator new(8);
+    fired = pv != nullptr;
+    Createable::operator delete(pv);
+  }
+  Createable::SetAllocationFailure(0);
+  return fired;
+}
+
+// Runs f, one step of a model, with the nth allocation of the kind failing.
+// True when f completed (its allocations came before the nth, or the
+// container did without the one that failed); false when it ended in a
+// report, the only other outcome allowed.  The step applies its change to
+// the model only after the container's call returned, so after a report the
+// model still holds the state from before, and the next Check() sees
+// whether the container kept it.
+template <class F>
+bool SurvivesAllocationFailure(AllocKind kind, long nth, F f) {
+  struct Disarm {
+    AllocKind kind;
+    ~Disarm() { ArmAllocation(kind, 0); }
+  } disarm{kind};
+  QuietReports quiet;
+  ArmAllocation(kind, nth);
+  try {
+    f();
+  } catch (const AssertionFailure& e) {
+    if (kind == eAllocObject && !ObjectFailureFired(nth))
+      Fail(__FILE__, __LINE__, std::string("report \"") + e.expression + "\" without an allocation failure");
+    return false;
+  }
+  return true;
+}
+
+// ---- texts spelled by the source -------------------------------------------------------------
+
+// A text for a key or a class name, spelled by the source rather than taken
+// from a fixed pool: any bytes but zero, up to 40 of them; up to 4 letters
+// over "ab", so that equal texts and shared slots are frequent; or 24 to 60
+// bytes, longer than CPString keeps inline.
+inline std::string SpelledText(OpSource& src) {
+  std::string s;
+  switch (src.Pick(3)) {
+    case 0:
+      for (unsigned n = src.Pick(41); n; --n) s += static_cast<char>(1 + src.Pick(255));
+      break;
+    case 1:
+      for (unsigned n = src.Pick(5); n; --n) s += static_cast<char>('a' + src.Pick(2));
+      break;
+    default:
+      for (unsigned n = 24 + src.Pick(37); n; --n) s += static_cast<char>('0' + src.Pick(75));
+      break;
+  }
+  return s;
+}
 
 // ---- items and callbacks --------------------------------------------------------------------
 
@@ -181,6 +313,7 @@ inline void* Item(unsigned i) {
 
 // Orders the cells of an item vector by address (qsort comparison).
 inline int CompareItems(const void* a, const void* b) {
+  Tick();
   std::uintptr_t x = reinterpret_cast<std::uintptr_t>(*static_cast<void* const*>(a));
   std::uintptr_t y = reinterpret_cast<std::uintptr_t>(*static_cast<void* const*>(b));
   return x < y ? -1 : x > y ? 1 : 0;
@@ -191,13 +324,18 @@ inline std::vector<void*>& Seen() {
   static std::vector<void*> v;
   return v;
 }
-inline void Record(void* pv, void*) { Seen().push_back(pv); }
+// The item counts as handed over before the armed call throws.
+inline void Record(void* pv, void*) {
+  Seen().push_back(pv);
+  Tick();
+}
 
 // A condition matching the item given as user pointer.
-inline int IsUser(void* pv, void* pvUser) { return pv == pvUser ? 1 : 0; }
+inline int IsUser(void* pv, void* pvUser) { return Tick(), pv == pvUser ? 1 : 0; }
 // 1 for the user item, 2 for the item right after it in the pool, else 0:
 // tells "exactly 1" from "non-zero".
 inline int OneOrTwo(void* pv, void* pvUser) {
+  Tick();
   if (pv == pvUser) return 1;
   return reinterpret_cast<std::uintptr_t>(pv) == reinterpret_cast<std::uintptr_t>(pvUser) + 1 ? 2 : 0;
 }
@@ -208,6 +346,7 @@ class MatchAction : public IteratorAction {
   explicit MatchAction(void* pvTarget) : pvWanted(pvTarget) {}
   short Perform() override {
     visited.push_back(pvItem);
+    Tick();
     return pvItem == pvWanted ? 1 : 0;
   }
   std::vector<void*> visited;
@@ -235,16 +374,9 @@ class ModelBase {
   unsigned long nOps = 0;
 };
 
-// The operations per container family: nDefault, or the value of the
-// environment variable TARNCOLL_MODEL_OPS when it is set.
-inline unsigned long FamilyOps(unsigned long nDefault) {
-  const char* psz = std::getenv("TARNCOLL_MODEL_OPS");
-  if (psz && *psz) {
-    unsigned long n = std::strtoul(psz, nullptr, 10);
-    if (n) return n;
-  }
-  return nDefault;
-}
+// The operations per container family: nDefault, or TARNCOLL_MODEL_OPS
+// when set (see support/random_steps.h).
+inline unsigned long FamilyOps(unsigned long nDefault) { return StepCount(nDefault); }
 
 // Runs up to nOps steps of a fresh model M over src.  "" when every step
 // agreed, else what went wrong, where and after which operations.
@@ -269,20 +401,13 @@ std::string Drive(OpSource& src, unsigned long nOps, const std::string& sOrigin)
   return sOrigin + ", step " + std::to_string(nStep) + " (after " + model.Recent() + "): " + sError;
 }
 
-// Added to every seed: TARNCOLL_MODEL_SEED explores other sequences.  A
-// failure names the seed it ran with (the test's seed plus this offset).
-inline std::uint64_t SeedOffset() {
-  const char* psz = std::getenv("TARNCOLL_MODEL_SEED");
-  return psz && *psz ? std::strtoull(psz, nullptr, 10) : 0;
-}
-
 template <class M>
 std::string Run(std::uint64_t nSeed, unsigned long nOps) {
-  nSeed += SeedOffset();
+  nSeed = RandomSeed(nSeed);  // TARNCOLL_SEED moves every seed
   RandomSource src(nSeed);
   return Drive<M>(src, nOps, "seed " + std::to_string(nSeed));
 }
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

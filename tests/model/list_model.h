@@ -18,7 +18,7 @@
 #include "model/walks.h"
 #include "support/list_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 template <class L>
 class ListModel : public ModelBase {
@@ -171,6 +171,12 @@ class ListModel : public ModelBase {
         break;
       case 53:
         BadInput(src);
+        break;
+      case 54:
+        Throwing(pv, src);
+        break;
+      case 55:
+        FailingAllocation(pv, src);
         break;
       default:
         Fetch(src);
@@ -631,6 +637,9 @@ class ListModel : public ModelBase {
   void SortOp() {
     Op("Sort");
     lst.Sort(&CompareItems);
+    Sorted();
+  }
+  void Sorted() {
     if (items.empty()) return;
     std::vector<void*> v = Items();
     std::sort(v.begin(), v.end());
@@ -806,6 +815,164 @@ class ListModel : public ModelBase {
     IteratorChecks(lst, Items(), pv, src);
   }
 
+  // ---- caller code that throws ----
+  // One callback-taking operation whose kth callback call throws.  The
+  // exception reaches the caller unchanged; a kill walk has removed exactly
+  // the items handed to kill (the one whose call threw included), in list
+  // order; every other walk, search, sort and copy leaves the items as they
+  // were.  Where the cursors stand afterwards is not modelled (the plain
+  // steps model it for runs that do not throw): the model takes them from
+  // the list, and each must name a node of it or none.
+  void Throwing(void* pv, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(10));
+    const std::vector<void*> before = Items();
+    const std::vector<void*> prefix(before.begin(), before.begin() + std::min<std::size_t>(k, before.size()));
+    bool threw = false, restart = false;
+    Seen().clear();
+    switch (src.Pick(10)) {
+      case 0:
+        Op("DestroyAll, kill throws");
+        threw = TM_THROWS_AT(k, lst.DestroyAll(&Record));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        if (threw) {
+          for (long i = 0; i < k; ++i) Erase(items.begin());
+        } else {
+          Cleared();
+        }
+        break;
+      case 1: {
+        Op("Destroy, kill throws");
+        It i = Find(pv);
+        threw = TM_THROWS_AT(k, lst.Destroy(pv, &Record));
+        TM_EQ(threw, i != items.end() && k == 1);
+        if (i != items.end()) Erase(i);
+        break;
+      }
+      case 2:
+        Op("ForEach(fn), action throws");
+        threw = TM_THROWS_AT(k, lst.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        break;
+      case 3: {
+        Op("ForEach(IteratorAction), Perform throws");
+        MatchAction action(nullptr);
+        threw = TM_THROWS_AT(k, lst.ForEach(&action));
+        TM_EQ(threw, k <= static_cast<long>(before.size()));
+        TM_EQ(action.visited, prefix);
+        break;
+      }
+      case 4:
+        Op("FirstThat, condition throws");
+        threw = TM_THROWS_AT(k, lst.FirstThat(&IsUser, pv));
+        restart = true;  // the search it began is not continued
+        break;
+      case 5: {
+        Op("AllThat, condition throws");
+        CPCollection* pcl = nullptr;
+        threw = TM_THROWS_AT(k, pcl = lst.AllThat(&OneOrTwo, pv));
+        TM_EQ(pcl == nullptr, threw);
+        delete pcl;
+        break;
+      }
+      case 6:
+        Op("Sort, comparison throws");
+        threw = TM_THROWS_AT(k, lst.Sort(&CompareItems));
+        if (!threw) Sorted();
+        break;
+      case 7: {
+        Op("SortedCopy, comparison throws");
+        L target;
+        threw = TM_THROWS_AT(k, target.SortedCopy(&lst, &CompareItems));
+        std::vector<void*> sorted = before;
+        std::sort(sorted.begin(), sorted.end());
+        TM_EQ(CPListInspector::Forward(target), threw ? std::vector<void*>() : sorted);
+        TM_INV(CPListInspector::Check(target));
+        break;
+      }
+      case 8: {
+        Op("FirstThat(IteratorAction), Perform throws");
+        MatchAction action(pv);
+        threw = TM_THROWS_AT(k, lst.FirstThat(&action));
+        break;
+      }
+      default: {
+        Op("Iterator algorithm, callback throws");
+        std::unique_ptr<Iterator> pit(lst.GetIterator());
+        TM_TRUE(pit != nullptr);
+        if (src.Chance(2)) {
+          threw = TM_THROWS_AT(k, pit->forEach(&Record, nullptr));
+          TM_EQ(threw, k <= static_cast<long>(before.size()));
+          TM_EQ(Seen(), prefix);
+        } else {
+          CPCollection* pcl = nullptr;
+          threw = TM_THROWS_AT(k, pcl = pit->allThat(&IsUserShort, pv));
+          TM_EQ(pcl == nullptr, threw);
+          delete pcl;
+        }
+        break;
+      }
+    }
+    TakeCursors(restart);
+  }
+  // Takes the cursors and the change count from the list; with restart, a
+  // fresh search replaces the one a throw interrupted.
+  void TakeCursors(bool restart = false) {
+    auto at = [this](const CPBucket* pbkt) {
+      long i = CPListInspector::IndexOf(lst, pbkt);
+      TM_TRUE(pbkt == nullptr || i >= 0);  // never a node that is gone
+      return i < 0 ? items.end() : std::next(items.begin(), i);
+    };
+    cur = at(lst._get_pbktCursor());
+    peek = at(CPListInspector::Peeked(lst));
+    reset = at(CPListInspector::Reset(lst));
+    known = lst._get_nDXCursor() != -1;
+    xact += static_cast<short>(lst._get_nXACT() - static_cast<short>(xact));
+    if (restart) FirstThat(At(cur));
+  }
+  // ---- allocations that fail ----
+  // An allocating operation whose nth library-object allocation fails: it
+  // either completes as usual (the failure came later, or was done
+  // without) or ends in its report with the items as they were.  Node
+  // insertions and copies keep the cursors too; a search or a walk may
+  // have moved them before the failure, so after those the model takes
+  // them from the list.
+  void FailingAllocation(void* pv, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(4));
+    const unsigned which = src.Pick(8);
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      switch (which) {
+        case 0:
+          Add(pv);
+          break;
+        case 1:
+          Insert(pv);
+          break;
+        case 2:
+          InsertAfter(pv);
+          break;
+        case 3:
+          Copy(src);
+          break;
+        case 4:
+          Intern(pv);
+          break;
+        case 5:
+          AllThat(pv);
+          break;
+        case 6:
+          BuildVectorOp();
+          break;
+        default:
+          IteratorWalk(pv, src);
+          break;
+      }
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+    if (!done && which >= 4) TakeCursors();
+  }
+
   // ---- documented reports: each leaves the list as it was ----
   void BadInput(OpSource& src) {
     Op("bad input");
@@ -867,6 +1034,6 @@ class ListModel : public ModelBase {
   long nStateSnap = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

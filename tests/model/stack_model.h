@@ -14,7 +14,7 @@
 #include "model/walks.h"
 #include "support/stack_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 class StackModel : public ModelBase {
  public:
@@ -381,6 +381,6 @@ class StackModel : public ModelBase {
   long nStateSnap = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <typeinfo>
 #include <utility>
@@ -24,7 +25,7 @@
 #include "model/walks.h"
 #include "support/tree_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 inline Leaf* AsLeaf(void* pvNode) { return static_cast<Leaf*>(static_cast<CPInternalContainer*>(pvNode)); }
 inline int NodeHoldsUser(void* pvNode, void* pvUser) { return AsLeaf(pvNode)->pvData == pvUser ? 1 : 0; }
@@ -33,6 +34,7 @@ inline int NodeHoldsUser(void* pvNode, void* pvUser) { return AsLeaf(pvNode)->pv
 // own key.
 struct NumberKeys {
   typedef unsigned long Key;
+  struct Holder {};
   static const enumTreeDataState kKind = etreeNumber;
   static Key Pick(OpSource& src) {
     static const unsigned long anKeys[] = {0,
@@ -86,13 +88,35 @@ struct TextKeys {
                                        "k4", "zz", "A",  "\x7f", "\x80", "\xff", "\xff\x01", "UnNamed", "m"};
     return apsz[i % (sizeof apsz / sizeof apsz[0])];
   }
-  static Key Pick(OpSource& src) { return Text(src.Pick(18)); }
+  // Spelled texts stay stored while any text-key model lives, so that the
+  // trees may keep pointers to them; the last model to go drops them.
+  static std::set<std::string>& Spelled() {
+    static std::set<std::string> texts;
+    return texts;
+  }
+  struct Holder {
+    Holder() { ++Users(); }
+    ~Holder() {
+      if (--Users() == 0) Spelled().clear();
+    }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    static long& Users() {
+      static long n = 0;
+      return n;
+    }
+  };
+  static Key Pick(OpSource& src) {
+    if (!src.Chance(4)) return Text(src.Pick(18));
+    return *Spelled().insert(SpelledText(src)).first;
+  }
   static Key Stored(const Key& k, void*) { return k; }
   static Key ItemKey(void*) { return Key(); }  // text trees take no Add(item)
   static void* Ptr(const Key& k) {
     for (unsigned i = 0; i < 18; ++i)
       if (k == Text(i)) return const_cast<char*>(Text(i));
-    return nullptr;
+    auto i = Spelled().find(k);
+    return i == Spelled().end() ? nullptr : const_cast<char*>(i->c_str());
   }
   static Key Of(const Leaf* plf) { return static_cast<const char*>(plf->pvKey); }
   static void Add(CPTree& t, const Key& k, void* pv, OpSource& src) {
@@ -101,8 +125,17 @@ struct TextKeys {
       return;
     }
     CPString* pstr = new CPString(k.c_str());
+    if (!pstr) {  // an allocation failure armed by the model
+      t.AddKeyString(static_cast<const char*>(Ptr(k)), pv, nullptr);
+      return;
+    }
     pstr->AddRef();
-    t.AddKeyString(pstr, pv);
+    try {
+      t.AddKeyString(pstr, pv);
+    } catch (...) {  // a report: the text is ours alone
+      pstr->Release();
+      throw;
+    }
     pstr->Release();  // the registry keeps the text alive
   }
   static void* Find(CPTree& t, const Key& k, OpSource& src) {
@@ -137,7 +170,7 @@ struct TextKeys {
 };
 
 template <class K>
-class TreeModel : public ModelBase {
+class TreeModel : public ModelBase, private K::Holder {  // the holder outlives the tree
   typedef typename K::Key Key;
   typedef std::map<Key, void*> Map;
 
@@ -220,6 +253,12 @@ class TreeModel : public ModelBase {
         break;
       case 31:
         BuildVectorOp();
+        break;
+      case 32:
+        Throwing(pv, k, src);
+        break;
+      case 33:
+        FailingAllocation(k, pv, src);
         break;
       default:
         Retrieve();
@@ -665,6 +704,115 @@ class TreeModel : public ModelBase {
         break;
     }
   }
+  // ---- caller code that throws ----
+  // One callback-taking operation whose kth callback call throws.  The
+  // exception reaches the caller unchanged; a kill walk has removed exactly
+  // the nodes whose items it handed to kill (the one whose call threw
+  // included), in key order; other walks and searches change no node.
+  // The cursor and the change count are taken from the tree: the cursor
+  // must be on a node it holds, or off the tree.
+  void Throwing(void* pv, const Key& k, OpSource& src) {
+    const long n = 1 + static_cast<long>(src.Pick(10));
+    const std::vector<void*> before = Items();
+    const std::size_t nHanded = std::min<std::size_t>(static_cast<std::size_t>(n), before.size());
+    const std::vector<void*> prefix(before.begin(), before.begin() + static_cast<long>(nHanded));
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(7)) {
+      case 0:
+        Op("DestroyAll, kill throws");
+        threw = TM_THROWS_AT(n, t.DestroyAll(&Record));
+        TM_EQ(threw, n <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        for (std::size_t i = 0; i < nHanded; ++i) Gone(m.begin());
+        break;
+      case 1: {
+        if (!bKind) return;
+        Op("DestroyKey, kill throws");
+        It i = m.find(k);
+        threw = TM_THROWS_AT(n, K::Destroy(t, k, &Record, src));
+        TM_EQ(threw, i != m.end() && i->second && n == 1);
+        if (i != m.end()) Gone(i);
+        break;
+      }
+      case 2:
+        Op("ForEach(fn), action throws");
+        threw = TM_THROWS_AT(n, t.ForEach(&Record, nullptr));
+        TM_EQ(threw, n <= static_cast<long>(before.size()));
+        TM_EQ(Seen(), prefix);
+        break;
+      case 3: {
+        Op("ForEach(IteratorAction), Perform throws");
+        MatchAction action(nullptr);
+        threw = TM_THROWS_AT(n, t.ForEach(&action));
+        TM_EQ(threw, n <= static_cast<long>(before.size()));
+        TM_EQ(action.visited, prefix);
+        break;
+      }
+      case 4:
+        Op("FirstThat, condition throws");
+        threw = TM_THROWS_AT(n, t.FirstThat(&IsUser, pv));
+        break;
+      case 5: {
+        Op("AllThat, condition throws");
+        CPCollection* pcl = nullptr;
+        threw = TM_THROWS_AT(n, pcl = t.AllThat(&OneOrTwo, pv));
+        TM_EQ(pcl == nullptr, threw);
+        delete pcl;
+        break;
+      }
+      default: {
+        Op("Iterator forEach, action throws");
+        std::unique_ptr<Iterator> pit(t.GetIterator());
+        TM_TRUE(pit != nullptr);
+        threw = TM_THROWS_AT(n, pit->forEach(&Record, nullptr));
+        std::vector<void*> walk = before;
+        walk.erase(std::find(walk.begin(), walk.end(), nullptr), walk.end());  // a walk ends at a null item
+        TM_EQ(threw, n <= static_cast<long>(walk.size()));
+        TM_EQ(Seen(), std::vector<void*>(walk.begin(), walk.begin() + std::min<long>(n, walk.size())));
+        break;
+      }
+    }
+    Seen().clear();
+    xact += static_cast<short>(t._get_nXACT() - static_cast<short>(xact));
+    if (cvalid) TakeCursor();  // not when it was on a node that went (as without a throw)
+  }
+  void TakeCursor() {
+    Leaf* plf = t.RetrieveLeaf();
+    ccur = plf ? m.find(K::Of(plf)) : m.end();
+    TM_TRUE(plf == nullptr || (ccur != m.end() && ccur->second == plf->pvData));
+    cvalid = true;
+  }
+
+  // ---- allocations that fail ----
+  // An add, a copy or a result builder whose nth library-object allocation
+  // fails: it completes, or ends in its report with the nodes as they were
+  // (the cursor is taken from the tree then).
+  void FailingAllocation(const Key& k, void* pv, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(4));
+    const unsigned which = src.Pick(4);
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      switch (which) {
+        case 0:
+          AddKey(k, pv, src);
+          break;
+        case 1:
+          Copy(src);
+          break;
+        case 2:
+          AllThats(pv, src.Chance(2));
+          break;
+        default:
+          BuildVectorOp();
+          break;
+      }
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+    if (done) return;
+    if (which == 0) Fix();  // the first keyed add fixes the key kind, as a lookup does
+    if (cvalid) TakeCursor();
+  }
+
   void IteratorWalk(void* pv, OpSource& src) {
     Op("Iterator algorithms");
     std::vector<void*> walk = Items();
@@ -831,6 +979,6 @@ class QueueModel : public ModelBase {
   long xact = 0;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

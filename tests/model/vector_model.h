@@ -14,7 +14,7 @@
 #include "model/walks.h"
 #include "support/vector_inspector.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 class VectorModel : public ModelBase {
  public:
@@ -151,6 +151,6 @@ class VectorModel : public ModelBase {
   IterationState* pits = nullptr;
 };
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif

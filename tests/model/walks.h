@@ -13,7 +13,7 @@
 
 #include "model/harness.h"
 
-namespace tmodel {
+namespace tarncoll::test::model {
 
 // Whether a collection is exactly of class T (or of cl's class).
 template <class T>
@@ -24,7 +24,7 @@ inline bool SameClassAs(const CPCollection* pcl, const CPCollection& cl) {
   return pcl != nullptr && typeid(*pcl) == typeid(cl);
 }
 
-inline short IsUserShort(void* pv, void* pvUser) { return pv == pvUser ? 1 : 0; }
+inline short IsUserShort(void* pv, void* pvUser) { return Tick(), pv == pvUser ? 1 : 0; }
 
 // The items of a collection in the order of its built-in cursor.
 inline std::vector<void*> ItemsOf(CPCollection& cl) {
@@ -74,6 +74,6 @@ inline void IteratorChecks(CPCollection& cl, const std::vector<void*>& walk, voi
   }
 }
 
-}  // namespace tmodel
+}  // namespace tarncoll::test::model
 
 #endif
