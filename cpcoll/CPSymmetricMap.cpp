@@ -5,7 +5,7 @@
 
 // Reaches the entry of a reference dictionary to switch its object in
 // place (the dictionary's own operations only remove and add entries).
-struct tarncoll_detail::DictionaryEntryAccess {
+struct tarncoll::detail::DictionaryEntryAccess {
   // The entry under strKey holds pcrOld: it holds pcrNew instead.  The
   // entry's reference moves from pcrOld to pcrNew.
   static void SwitchValue(CrDictionary& crdct, CPString& strKey, Createable* pcrOld, Createable* pcrNew) {
@@ -69,7 +69,7 @@ Entered Enter(CrDictionary& crdct, CPString& strKey, MapKeyPair* pmkp, CrList*& 
     pcrlst->Add(pmkp);
     // The list takes the pair's place in the same entry: nothing is
     // allocated, so the index cannot lose the earlier mapping half-way.
-    tarncoll_detail::DictionaryEntryAccess::SwitchValue(crdct, strKey, pmkpFirst, pcrlst);
+    tarncoll::detail::DictionaryEntryAccess::SwitchValue(crdct, strKey, pmkpFirst, pcrlst);
     pcrlstNew = nullptr;
     return eEnteredInNewList;
   }
@@ -89,7 +89,7 @@ void Withdraw(CrDictionary& crdct, CPString& strKey, MapKeyPair* pmkp, Entered h
     CrList* pcrlst = AsList(crdct.FindKeyString(&strKey));
     pcrlst->GotoTop();
     // The entry's reference on the list goes; the list's end releases both pairs.
-    tarncoll_detail::DictionaryEntryAccess::SwitchValue(crdct, strKey, pcrlst, pcrlst->Retrieve());
+    tarncoll::detail::DictionaryEntryAccess::SwitchValue(crdct, strKey, pcrlst, pcrlst->Retrieve());
   } else if (how == eEnteredInList) {
     if (CrList* pcrlst = AsList(crdct.FindKeyString(&strKey))) pcrlst->Remove(pmkp);
   }

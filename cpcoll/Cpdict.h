@@ -69,9 +69,11 @@
 #include <util/export.h>
 
 class DictionaryIterationState;
-namespace tarncoll_detail {
+namespace tarncoll {
+namespace detail {
 struct DictionaryEntryAccess;
-}
+}  // namespace detail
+}  // namespace tarncoll
 
 // The three-argument action of ForEach: key is the CPString* of a string
 // entry or the numeric key of a numeric one.
@@ -80,7 +82,7 @@ typedef void (*CPKeyActionFunc)(void* item, void* user, void* key);
 class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   friend class DictionaryIterationState;
   friend struct CPDictionaryInspector;
-  friend struct tarncoll_detail::DictionaryEntryAccess;
+  friend struct tarncoll::detail::DictionaryEntryAccess;
   friend class tarncoll::detail::DictIndexPolicy;
 
  public:

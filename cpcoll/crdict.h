@@ -31,9 +31,11 @@
 
 class CPDictionary;
 class CPDictionaryAssociation;
-namespace tarncoll_detail {
+namespace tarncoll {
+namespace detail {
 struct DictionaryEntryAccess;
-}
+}  // namespace detail
+}  // namespace tarncoll
 
 class TARNCOLL_API CrDictionary : public CrKeyedCollection {
  public:
@@ -111,7 +113,7 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
 
  private:
   friend struct CrDictionaryInspector;
-  friend struct tarncoll_detail::DictionaryEntryAccess;
+  friend struct tarncoll::detail::DictionaryEntryAccess;
 
   // A new referenced copy of pdctFrom (same keys, slots and order; key
   // strings shared), one more reference taken on every object; when an

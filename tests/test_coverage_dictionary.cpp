@@ -17,6 +17,8 @@
 #include "support/dictionary_inspector.h"
 #include "support/report_capture.h"
 
+namespace alloc_sweep = tarncoll::test::alloc_sweep;
+
 namespace {
 
 typedef CPDictionaryInspector Insp;

@@ -23,6 +23,8 @@
 #include "support/dictionary_inspector.h"
 #include "support/symmetricmap_inspector.h"
 
+namespace alloc_sweep = tarncoll::test::alloc_sweep;
+
 using alloc_sweep::Asrt;
 using alloc_sweep::Case;
 using alloc_sweep::Nil;

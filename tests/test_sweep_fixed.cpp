@@ -18,6 +18,9 @@
 #include "support/stack_inspector.h"
 #include "support/vector_inspector.h"
 
+namespace alloc_sweep = tarncoll::test::alloc_sweep;
+namespace throw_sweep = tarncoll::test::throw_sweep;
+
 using alloc_sweep::Case;
 using alloc_sweep::Nil;
 using alloc_sweep::Probe;

@@ -20,6 +20,9 @@
 #include "support/list_inspector.h"
 #include "support/report_capture.h"
 
+namespace alloc_sweep = tarncoll::test::alloc_sweep;
+namespace throw_sweep = tarncoll::test::throw_sweep;
+
 using alloc_sweep::Asrt;
 using alloc_sweep::Case;
 using alloc_sweep::Nil;

@@ -24,6 +24,8 @@
 #include "support/throw_sweep.h"
 #include "support/tree_inspector.h"
 
+namespace throw_sweep = tarncoll::test::throw_sweep;
+
 using throw_sweep::Case;
 using throw_sweep::Sweep;
 using throw_sweep::Tick;

@@ -18,6 +18,8 @@
 #include "support/crtree_inspector.h"
 #include "support/tree_inspector.h"
 
+namespace alloc_sweep = tarncoll::test::alloc_sweep;
+
 using alloc_sweep::Asrt;
 using alloc_sweep::Case;
 using alloc_sweep::Nil;

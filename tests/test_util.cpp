@@ -15,6 +15,8 @@
 #include "support/counted.h"
 #include "support/report_capture.h"
 
+namespace alloc_sweep = tarncoll::test::alloc_sweep;
+
 namespace {
 
 // Bit-by-bit CRC-16/ARC, the definition the table-driven code must match.

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr const tarncoll_detail::CRC16Tables& kTables = tarncoll_detail::kCRC16Tables;
+constexpr const tarncoll::detail::CRC16Tables& kTables = tarncoll::detail::kCRC16Tables;
 
 }  // namespace
 

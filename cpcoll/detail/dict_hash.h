@@ -31,7 +31,7 @@ constexpr std::uint64_t kMul1 = 0x9E3779B97F4A7C15ull;
 constexpr std::uint64_t kMul2 = 0xC2B2AE3D27D4EB4Full;
 
 // The CRC-16/ARC slicing tables (util/detail/crc16_tables.h).
-inline constexpr const tarncoll_detail::CRC16Tables& kCRC = tarncoll_detail::kCRC16Tables;
+inline constexpr const tarncoll::detail::CRC16Tables& kCRC = tarncoll::detail::kCRC16Tables;
 
 inline std::uint64_t Load64(const char* p) {
   std::uint64_t w;

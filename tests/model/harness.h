@@ -237,7 +237,7 @@ inline void ArmAllocation(AllocKind kind, long nth) {
   if (kind == eAllocObject)
     Createable::SetAllocationFailure(nth);
   else
-    cpcoll_detail::SetDictIndexFailure(nth);
+    tarncoll::detail::SetDictIndexFailure(nth);
 }
 
 // Whether the library-object failure armed for the nth allocation has

@@ -38,7 +38,7 @@
 #include <util/Createable.h>
 #include <util/Exceptions.h>
 
-namespace alloc_sweep {
+namespace tarncoll::test::alloc_sweep {
 
 // ---- standard allocation hook ---------------------------------------------
 
@@ -71,32 +71,32 @@ inline void* StdAllocate(std::size_t n) { return std::malloc(n ? n : 1); }
 // that it inlines the replacement delete into.
 [[gnu::noinline]] inline void StdRelease(void* pv) noexcept { std::free(pv); }
 
-}  // namespace alloc_sweep
+}  // namespace tarncoll::test::alloc_sweep
 
 void* operator new(std::size_t n) {
-  if (alloc_sweep::StdShouldFail()) throw std::bad_alloc();
-  if (void* pv = alloc_sweep::StdAllocate(n)) return pv;
+  if (tarncoll::test::alloc_sweep::StdShouldFail()) throw std::bad_alloc();
+  if (void* pv = tarncoll::test::alloc_sweep::StdAllocate(n)) return pv;
   throw std::bad_alloc();
 }
 void* operator new[](std::size_t n) {
-  if (alloc_sweep::StdShouldFail()) throw std::bad_alloc();
-  if (void* pv = alloc_sweep::StdAllocate(n)) return pv;
+  if (tarncoll::test::alloc_sweep::StdShouldFail()) throw std::bad_alloc();
+  if (void* pv = tarncoll::test::alloc_sweep::StdAllocate(n)) return pv;
   throw std::bad_alloc();
 }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  return alloc_sweep::StdShouldFail() ? nullptr : alloc_sweep::StdAllocate(n);
+  return tarncoll::test::alloc_sweep::StdShouldFail() ? nullptr : tarncoll::test::alloc_sweep::StdAllocate(n);
 }
 void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-  return alloc_sweep::StdShouldFail() ? nullptr : alloc_sweep::StdAllocate(n);
+  return tarncoll::test::alloc_sweep::StdShouldFail() ? nullptr : tarncoll::test::alloc_sweep::StdAllocate(n);
 }
-void operator delete(void* pv) noexcept { alloc_sweep::StdRelease(pv); }
-void operator delete[](void* pv) noexcept { alloc_sweep::StdRelease(pv); }
-void operator delete(void* pv, std::size_t) noexcept { alloc_sweep::StdRelease(pv); }
-void operator delete[](void* pv, std::size_t) noexcept { alloc_sweep::StdRelease(pv); }
-void operator delete(void* pv, const std::nothrow_t&) noexcept { alloc_sweep::StdRelease(pv); }
-void operator delete[](void* pv, const std::nothrow_t&) noexcept { alloc_sweep::StdRelease(pv); }
+void operator delete(void* pv) noexcept { tarncoll::test::alloc_sweep::StdRelease(pv); }
+void operator delete[](void* pv) noexcept { tarncoll::test::alloc_sweep::StdRelease(pv); }
+void operator delete(void* pv, std::size_t) noexcept { tarncoll::test::alloc_sweep::StdRelease(pv); }
+void operator delete[](void* pv, std::size_t) noexcept { tarncoll::test::alloc_sweep::StdRelease(pv); }
+void operator delete(void* pv, const std::nothrow_t&) noexcept { tarncoll::test::alloc_sweep::StdRelease(pv); }
+void operator delete[](void* pv, const std::nothrow_t&) noexcept { tarncoll::test::alloc_sweep::StdRelease(pv); }
 
-namespace alloc_sweep {
+namespace tarncoll::test::alloc_sweep {
 
 enum Kind { eLibrary, eStandard };
 
@@ -319,6 +319,6 @@ class PointsReporter : public ::testing::Environment {
 
 inline const bool kReporterInstalled = (::testing::AddGlobalTestEnvironment(new PointsReporter), true);
 
-}  // namespace alloc_sweep
+}  // namespace tarncoll::test::alloc_sweep
 
 #endif

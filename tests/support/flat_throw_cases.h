@@ -22,7 +22,7 @@
 
 #include "support/throw_sweep.h"
 
-namespace throw_sweep {
+namespace tarncoll::test::throw_sweep {
 
 inline std::vector<void*> CursorWalk(CPCollection& c) {
   std::vector<void*> v;
@@ -148,6 +148,6 @@ long SweepFlat(std::function<std::unique_ptr<C>()> make, std::function<::testing
   return n;
 }
 
-}  // namespace throw_sweep
+}  // namespace tarncoll::test::throw_sweep
 
 #endif

@@ -22,7 +22,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace throw_sweep {
+namespace tarncoll::test::throw_sweep {
 
 // What an armed callback throws: a type of the test's own, so that the
 // sweep sees it arrive unchanged.
@@ -141,6 +141,6 @@ class PointsReporter : public ::testing::Environment {
 
 inline const bool kReporterInstalled = (::testing::AddGlobalTestEnvironment(new PointsReporter), true);
 
-}  // namespace throw_sweep
+}  // namespace tarncoll::test::throw_sweep
 
 #endif

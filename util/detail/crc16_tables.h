@@ -8,7 +8,8 @@
 #include <array>
 #include <cstdint>
 
-namespace tarncoll_detail {
+namespace tarncoll {
+namespace detail {
 
 using CRC16Tables = std::array<std::array<std::uint16_t, 256>, 8>;
 
@@ -28,6 +29,7 @@ constexpr CRC16Tables MakeCRC16Tables() {
 inline constexpr CRC16Tables kCRC16Tables = MakeCRC16Tables();
 static_assert(kCRC16Tables[0][1] == 0xC0C1, "CRC-16/ARC table");
 
-}  // namespace tarncoll_detail
+}  // namespace detail
+}  // namespace tarncoll
 
 #endif
