@@ -5,7 +5,7 @@
 /// search tree on their keys and, at the same time, a doubly linked list in
 /// ascending key order:
 ///
-/// \verbatim
+/// ~~~
 ///                 plfRoot
 ///                    |
 ///                 +------+        Leaf
@@ -16,7 +16,7 @@
 ///           |  2   |    |  6   |  plfPrev, plfNext     list neighbours
 ///           +------+    +------+
 ///   plfHead -> 2 <-> 4 <-> 6 <- plfTail        (the list, in key order)
-/// \endverbatim
+/// ~~~
 ///
 /// Keys are numbers (compared unsigned at pointer width) or pointers to
 /// zero-terminated texts owned elsewhere (compared byte by byte, unsigned);
@@ -49,7 +49,7 @@
 /// Reports (source "cpcoll\BTree"): "etdsState == etreeNumber",
 /// "etdsState == etreeString", "pfnCondFunc !=0", "plfPos != 0",
 /// "ptreeFrom !=0", "1==0"; FailIfNIL "plfNew", "pplfVector",
-/// "ptreeA", "pcrdctStringKeys"; and "nLength >0" (cpcoll\cpcollec).  A
+/// "ptreeA", "pcrdctStringKeys"; and `"nLength >0" (cpcoll\cpcollec)`.  A
 /// report leaves the tree's content as it was (a key kind fixed on the way
 /// stays fixed).
 ///

@@ -5,10 +5,10 @@
 /// O(log n) and an item is queued at most once), while the tree's node list
 /// runs in arrival order instead of key order:
 ///
-/// \verbatim
+/// ~~~
 ///   plfHead (front) -> p <-> q <-> r <- plfTail (back)     list: arrival order
 ///   the tree over the same nodes is ordered by pointer value
-/// \endverbatim
+/// ~~~
 ///
 /// Invariants: those of CPTree, except that the list is the arrival order
 /// (Add and the keyed adds append, Insert prepends); bInsertAtTop is 0

@@ -6,10 +6,10 @@
 /// A tree takes one kind of key only (the first keyed operation fixes it;
 /// a mismatch is reported by the tree).
 ///
-/// \verbatim
+/// ~~~
 ///   CrTree --ptreeThe (1 ref)--> CPTree (AVL tree + key-ordered list)
 ///                                  node: key + object (1 ref, ours)
-/// \endverbatim
+/// ~~~
 ///
 /// Invariants:
 ///   1. ptreeThe is never null and carries exactly one reference held here.
@@ -24,8 +24,8 @@
 /// Reports (source "cpcoll\crtree"): "pcrEntry", "nRefCount < 0xFFFF",
 /// "1==0"; FailIfNIL "ptreeThe"; and from the wrapped tree
 /// "etdsState == etreeNumber", "etdsState == etreeString",
-/// "pfnCondFunc !=0", "1==0" (cpcoll\BTree); FailIfNIL "plfNew",
-/// "pcrdctStringKeys" (cpcoll\BTree).  A report leaves the collection's
+/// "pfnCondFunc !=0", `"1==0" (cpcoll\BTree)`; FailIfNIL "plfNew",
+/// `"pcrdctStringKeys" (cpcoll\BTree)`.  A report leaves the collection's
 /// content and every reference count as they were.
 #ifndef TARNCOLL_CPCOLL_CRTREE_H
 #define TARNCOLL_CPCOLL_CRTREE_H
