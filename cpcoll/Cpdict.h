@@ -189,37 +189,37 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   /// the text "UnNamed".
   void AddKeyString(CPString* pstrKey, void* pvItem) override;
   /// \name Removing by key
+  //@{
   /// Remove the first entry of the key (iteration order); the item is
   /// untouched.  An absent key or a null text: nothing.
-  ///@{
   void DetachKeyString(const char* pszKey, unsigned long* pnCRC) override;
   void DetachKeyString(CPString* pstrKey) override;
   void DetachKeyNum(unsigned long nKey) override;
-  ///@}
+  //@}
   /// \name Destroying by key
+  //@{
   /// Unlink and free the first entry of the key, then kill(item, null) (no
   /// call when kill is null).  An absent key or a null text: nothing.
-  ///@{
   void DestroyKeyNum(unsigned long nKey, CPKillFunc pfnKill) override;
   void DestroyKeyString(const char* pszKey, CPKillFunc pfnKill, unsigned long* pnCRC) override;
   void DestroyKeyString(CPString* pstrKey, CPKillFunc pfnKill) override;
-  ///@}
+  //@}
   /// \name Finding by key
+  //@{
   /// The item of the first entry of the key, or null (also for a null
   /// text).  O(1) expected.  The built-in cursor does not move.
-  ///@{
   void* FindKeyNum(unsigned long nKey) override;
   void* FindKeyString(const char* pszKey, unsigned long* pnCRC) override;
   void* FindKeyString(CPString* pstrKey) override;
-  ///@}
+  //@}
   /// 1 when an entry has the key (whatever its item).
   long ExistsKeyNum(unsigned long nKey) override;
   /// \name Testing for a text key
+  //@{
   /// 1 when the key's first entry holds a non-null item.
-  ///@{
   long ExistsKeyString(CPString* pstrKey) override;
   long ExistsKeyString(const char* pszKey, unsigned long* pnCRC) override;
-  ///@}
+  //@}
   /// pfnAction(entry, user) for every entry in iteration order.  Throws
   /// kCursorException when the action changes the dictionary.  A null
   /// action: nothing.
