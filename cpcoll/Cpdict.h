@@ -180,13 +180,13 @@ class TARNCOLL_API CPDictionary : public CPKeyedCollection {
   void AddKeyNum(unsigned long nKey, void* pvItem) override;
   /// As AddKeyNum; the key is present only when its entry holds a non-null
   /// item.  pnCRC: null, or the CRC of the text (its low byte is the slot).
-  /// A null or empty text is stored as "UnNamed" without a test for
-  /// presence, and is not found again by that text.
+  /// A null or empty text is stored as "UnNamed" and is not found again by
+  /// the text given, so each such add stores one more entry.
   void AddKeyString(const char* pszKey, void* pvItem, unsigned long* pnCRC) override;
   /// As above with the string's text and cached CRC (a null string: as the
   /// null text); the entry shares the string when somebody holds a
-  /// reference on it, else keeps a copy.  A shared empty string is given
-  /// the text "UnNamed".
+  /// reference on it, else keeps a copy.  An empty text is stored as
+  /// "UnNamed" (a shared string is itself given that text).
   void AddKeyString(CPString* pstrKey, void* pvItem) override;
   /// \name Removing by key
   //@{

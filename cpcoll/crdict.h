@@ -31,9 +31,10 @@
 /// "nRefCount < 0xFFFF" (the adds), "1==0" (AllThatInternalContainer);
 /// FailIfNIL "pdctThe" (the wrapped dictionary or its copy not allocated);
 /// FailIfNIL "pdaThis", "plstSlot" (cpcoll\Cpdict) from the wrapped
-/// dictionary's adds and copies; and "1==0" (cpcoll\Cpdict) from
-/// NextThatInternalContainer.  A report leaves the dictionary and the
-/// objects' counts as they were.
+/// dictionary's adds and copies; "nRefCount < 0xFFFF" (util\createable)
+/// when a copy cannot take its reference on an object; and "1==0"
+/// (cpcoll\Cpdict) from NextThatInternalContainer.  A report leaves the
+/// dictionary and the objects' counts as they were.
 #ifndef TARNCOLL_CPCOLL_CRDICT_H
 #define TARNCOLL_CPCOLL_CRDICT_H
 
@@ -55,8 +56,9 @@ class TARNCOLL_API CrDictionary : public CrKeyedCollection {
   CrDictionary();
   /// Deep copy: a new wrapped dictionary holding the same objects under the
   /// same keys, slots and order (key strings shared), each object taking
-  /// one more reference.  Reports FailIfNIL "pdctThe", and as the wrapped
-  /// dictionary's copy does; nothing is left behind.
+  /// one more reference.  Reports FailIfNIL "pdctThe", Assert
+  /// "nRefCount < 0xFFFF" for an object whose count is full, and as the
+  /// wrapped dictionary's copy does; nothing is left behind.
   CrDictionary(const CrDictionary& other);
   /// Deep copy; the new content is built before the old one is released, so
   /// a failed allocation leaves this dictionary as it was.
