@@ -7,13 +7,13 @@
 /// text.  A text with one mapping holds the pair itself; from its second
 /// mapping on it holds a CrList of its pairs in the order they were added:
 ///
-/// \verbatim
+/// ~~~
 ///   crdctA: "x" -> CrList [ (x,1,p) , (x,2,q) ]      crdctB: "1" -> (x,1,p)
 ///           "y" -> (y,1,r)                                   "2" -> (x,2,q)
 ///                                                            ... "1" -> CrList
 ///   (a pair held by both indexes carries two references; the pair holds
 ///    one reference on its payload)
-/// \endverbatim
+/// ~~~
 ///
 /// Invariants:
 ///   1. Every mapping is reachable from crdctA under its strA text and from
@@ -34,8 +34,8 @@
 ///
 /// Reports (source "cpcoll\CPSymmetricMap"): FailIfNIL "pcrlstNew",
 /// "pmkpNew"; of AddMapping on the map's behalf: FailIfNIL "plstThe"
-/// (cpcoll\crlist); "pbktNew !=0" (cpcoll\cplist); FailIfNIL "pdaThis",
-/// "plstSlot" (cpcoll\Cpdict); and "nRefCount < 0xFFFF" (util\createable)
+/// (`cpcoll\crlist`); "pbktNew !=0" (`cpcoll\cplist`); FailIfNIL "pdaThis",
+/// "plstSlot" (`cpcoll\Cpdict`); and "nRefCount < 0xFFFF" (`util\createable`)
 /// for a payload whose count is full.  A report leaves the map and the
 /// payload's count as they were.
 #ifndef TARNCOLL_CPCOLL_CPSYMMETRICMAP_H

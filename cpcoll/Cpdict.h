@@ -6,13 +6,13 @@
 /// a string key to the low byte of the CRC-16 of its text (crc16::Calc on
 /// the shared c16The, or the caller's pnCRC, or a CPString's cached CRC).
 ///
-/// \verbatim
+/// ~~~
 ///   arplstSlots[0]   -> null
 ///   arplstSlots[1]   -> CPList: [entry 1 -> item] <-> [entry 257 -> item]
 ///   ...
 ///   arplstSlots[0x3D]-> CPList: [entry "123456789" (CRC 0xBB3D) -> item]
 ///   arplstSlots[255] -> null
-/// \endverbatim
+/// ~~~
 ///
 /// Iteration order (every walk, both cursors, the parallel vector): slot 0
 /// to 255, and within a slot the order of addition.
@@ -65,8 +65,8 @@
 /// Reports (source "cpcoll\Cpdict"): "1==0" (the NextThat forms);
 /// FailIfNIL "pdaThis", "plstSlot" (an entry or slot list not allocated),
 /// "pdctNew" (AllThat), "pstrKey" (an entry's SetKeyString); "pbktNew !=0"
-/// (cpcoll\cplist) when a slot list cannot take the entry; and
-/// "nLength >0" (cpcoll\cpcollec).  A report leaves the dictionary as it
+/// (`cpcoll\cplist`) when a slot list cannot take the entry; and
+/// "nLength >0" (`cpcoll\cpcollec`).  A report leaves the dictionary as it
 /// was and leaks nothing.
 #ifndef TARNCOLL_CPCOLL_CPDICT_H
 #define TARNCOLL_CPCOLL_CPDICT_H

@@ -4,11 +4,11 @@
 /// A reference collection holds Createable objects instead of untyped
 /// pointers and counts them in and out:
 ///
-/// \verbatim
+/// ~~~
 ///   caller --Add/AddKey*--> [ Cr* wrapper ] --forwards--> CPList / CPDictionary
 ///                               |   one reference on the wrapped container
 ///                               `-- one reference on every object it stores
-/// \endverbatim
+/// ~~~
 ///
 /// Three abstract classes fix the interface: CrCollection (what every
 /// reference collection offers), CrFlatCollection (sequences: add and remove

@@ -5,7 +5,7 @@
 /// order items were added or inserted, a built-in cursor with a remembered
 /// index, a look-ahead position for peeking and a reset point.
 ///
-/// \verbatim
+/// ~~~
 ///   pbktHead                                        pbktTail
 ///      |                                                |
 ///      v                                                v
@@ -15,7 +15,7 @@
 ///   +------+ pbktPrev +------+ pbktPrev      pbktPrev +------+
 ///   null <--'           ^
 ///                       pbktCursor (nDXCursor = 1, or -1 when unknown)
-/// \endverbatim
+/// ~~~
 ///
 /// Invariants (checked by CPListInspector in the tests):
 ///   1. nLength equals the number of nodes reachable from pbktHead through

@@ -6,11 +6,11 @@
 /// CrCollection.h.  Keys hash, compare and order exactly as in the wrapped
 /// dictionary:
 ///
-/// \verbatim
+/// ~~~
 ///   CrDictionary --pdctThe (1 ref)--> CPDictionary
 ///                                       slot 0 .. 255 -> CPList of entries
 ///                                       entry: key + object (1 ref, ours)
-/// \endverbatim
+/// ~~~
 ///
 /// Invariants:
 ///   1. pdctThe is never null and carries exactly one reference held here.
@@ -30,10 +30,10 @@
 /// Reports (source "cpcoll\crdict"): "pcrEntry", "pszKey", "pstrKey",
 /// "nRefCount < 0xFFFF" (the adds), "1==0" (AllThatInternalContainer);
 /// FailIfNIL "pdctThe" (the wrapped dictionary or its copy not allocated);
-/// FailIfNIL "pdaThis", "plstSlot" (cpcoll\Cpdict) from the wrapped
-/// dictionary's adds and copies; "nRefCount < 0xFFFF" (util\createable)
+/// FailIfNIL "pdaThis", "plstSlot" (`cpcoll\Cpdict`) from the wrapped
+/// dictionary's adds and copies; "nRefCount < 0xFFFF" (`util\createable`)
 /// when a copy cannot take its reference on an object; and "1==0"
-/// (cpcoll\Cpdict) from NextThatInternalContainer.  A report leaves the
+/// (`cpcoll\Cpdict`) from NextThatInternalContainer.  A report leaves the
 /// dictionary and the objects' counts as they were.
 #ifndef TARNCOLL_CPCOLL_CRDICT_H
 #define TARNCOLL_CPCOLL_CRDICT_H

@@ -5,10 +5,10 @@
 /// objects, following the reference rule of CrCollection.h.  The same object
 /// may be held more than once; it then carries one reference per node:
 ///
-/// \verbatim
+/// ~~~
 ///   CrList --plstThe (1 ref)--> CPList: head <-> node <-> ... <-> tail
 ///                                         each node: object (1 ref, ours)
-/// \endverbatim
+/// ~~~
 ///
 /// Invariants:
 ///   1. plstThe is never null and carries exactly one reference held here.

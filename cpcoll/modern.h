@@ -3,7 +3,7 @@
 /// for new code.  Old code is untouched by it; everything here forwards to
 /// the library's own classes.
 ///
-/// \verbatim
+/// ~~~
 ///   modern_iter.h              begin/end for every CPCollection (fail-fast
 ///                              forward iterators on the collection's own
 ///                              cursor objects) and every CrCollection (a
@@ -15,7 +15,7 @@
 ///   modern_typed_tree.h        TypedTree<T>        CPTree of T*
 ///   modern_ref.h               Ref<T>, MakeRef<T>()  reference-holding handle
 ///   modern_text.h              StringKeyList(), TrackingReport() as strings
-/// \endverbatim
+/// ~~~
 ///
 /// Everything lives in namespace tarncoll, except the begin/end overloads
 /// for the classic collections, which sit beside those classes in the global

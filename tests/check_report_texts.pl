@@ -103,7 +103,7 @@ for my $header (glob("$root/cpcoll/*.h"), glob("$root/util/*.h")) {
   $para =~ s/\(source "[^"]*"\)//;
   for my $part (split /;/, $para) {
     my $kind = $part =~ /\bFailIfNIL\b/ ? 'FailIfNIL' : 'Assert';
-    my $src = $part =~ /"\s*\(([a-z]+\\\w+)\)/i ? key_of($1) : $own;
+    my $src = $part =~ /"\s*\(\s*`?([a-z]+\\\w+)`?\s*\)/i ? key_of($1) : $own;
     $listed{$src}{"$kind|$_"} //= $rel for $part =~ /"((?:[^"\\]|\\.)*)"/g;
   }
 }
