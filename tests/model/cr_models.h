@@ -1,7 +1,9 @@
 // Models of the reference-holding collections CrList and CrDictionary and
 // of the symmetric map.  The objects are counted Createables; the models
 // know how many references each must carry and check them after every
-// step, so a lost or extra AddRef/Release shows at once.
+// step, so a lost or extra AddRef/Release shows at once.  Some steps make a
+// callback, or the objects' own AddRef or Release, throw at its kth call,
+// or fail the nth library allocation, and check what the collection keeps.
 #ifndef TARNCOLL_TESTS_MODEL_CR_MODELS_H
 #define TARNCOLL_TESTS_MODEL_CR_MODELS_H
 
@@ -9,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <cpcoll/CPSymmetricMap.h>
@@ -26,6 +29,46 @@
 
 namespace tarncoll::test::model {
 
+// Which reference calls of the pool's objects are caller code that throws
+// at the armed call: a step arms AddRef or Release, never both (a copy's
+// undoing releases what it took).
+enum RefTick { eTickNone, eTickAddRef, eTickRelease };
+inline RefTick& RefTicks() {
+  static RefTick e = eTickNone;
+  return e;
+}
+
+// A counted object whose AddRef or Release, as RefTicks() says, calls Tick()
+// before its count changes; an armed Release records the object in Seen().
+class Brittle : public Counted {
+ public:
+  explicit Brittle(int id) : Counted(id) {}
+  long AddRef() override {
+    if (RefTicks() == eTickAddRef) Tick();
+    return Counted::AddRef();
+  }
+  long Release() override {
+    if (RefTicks() == eTickRelease) {
+      Seen().push_back(static_cast<Createable*>(this));
+      Tick();
+    }
+    return Counted::Release();
+  }
+};
+
+// Runs f with the kth call of the armed reference call (or of a callback)
+// throwing; see ThrowsAt.
+template <class F>
+bool RefThrowsAt(RefTick which, long k, F f, const char* file, int line) {
+  struct Reset {
+    ~Reset() { RefTicks() = eTickNone; }
+  } reset;
+  RefTicks() = which;
+  return ThrowsAt(k, f, file, line);
+}
+#define TM_REF_THROWS_AT(which, k, stmt) \
+  ::tarncoll::test::model::RefThrowsAt((which), (k), [&] { stmt; }, __FILE__, __LINE__)
+
 // A pool of counted objects, each holding one reference of the pool's own,
 // and the references every object must carry besides.
 class ObjectPool {
@@ -34,7 +77,7 @@ class ObjectPool {
   ObjectPool() {
     PoolObjects() += kObjects;
     for (int i = 0; i < kObjects; ++i) {
-      apObj[i] = new Counted(i);
+      apObj[i] = new Brittle(i);
       apObj[i]->AddRef();
       anHeld[i] = 0;
     }
@@ -49,6 +92,31 @@ class ObjectPool {
   Counted* Pick(OpSource& src) { return apObj[src.Pick(kObjects)]; }
   Counted* At(int i) { return apObj[i]; }
   void Held(Createable* p, int nDelta) { anHeld[static_cast<Counted*>(p)->Id()] += nDelta; }
+  // For its lifetime, the references a collection of the step's own holds
+  // on the objects of v; given back however the step ends (its checks may
+  // end in a report: a walk makes an iteration state).
+  class Holding {
+   public:
+    Holding(ObjectPool& objects, std::vector<void*> held) : pool(objects), v(std::move(held)) {
+      for (void* pv : v) pool.Held(static_cast<Createable*>(pv), 1);
+    }
+    ~Holding() {
+      for (void* pv : v) pool.Held(static_cast<Createable*>(pv), -1);
+    }
+    Holding(const Holding&) = delete;
+    Holding& operator=(const Holding&) = delete;
+
+   private:
+    ObjectPool& pool;
+    std::vector<void*> v;
+  };
+  // A holder gave up p, but p's Release threw before counting: p must still
+  // carry that reference; the model checks so and gives it back.
+  void Stray(Createable* p) {
+    Check();
+    Held(p, -1);
+    p->Release();
+  }
   // Every object carries the pool's reference plus those it is held by,
   // and the only live counted objects are the pools' (none destroyed, no
   // copy left behind).
@@ -135,17 +203,9 @@ class CrListModel : public ModelBase {
         TM_EQ(static_cast<void*>(crl.RetrieveIDX(i)), i < items.size() ? items[i] : nullptr);
         break;
       }
-      case 8: {
-        Op("FirstThat");
-        auto i = std::find(items.begin(), items.end(), p);
-        TM_EQ(static_cast<void*>(crl.FirstThat(&IsUser, p)), i != items.end() ? p : nullptr);
-        if (!items.empty()) {
-          bSearch = true;
-          nSearch = i - items.begin();
-          nSearchSnap = xact;
-        }
+      case 8:
+        FirstThat(p);
         break;
-      }
       case 9: {
         Op("NextThat");
         if (bSearch && nSearchSnap != xact) {
@@ -168,30 +228,7 @@ class CrListModel : public ModelBase {
         TM_EQ(crl.Prev(), items.size() > 1 ? 1 : 0);
         break;
       case 11:
-        if (src.Chance(2)) {
-          Op("copy constructor");
-          CrList copy(crl);
-          for (void* pv : items) objs.Held(static_cast<Createable*>(pv), 1);
-          TM_INV(CrListInspector::Check(copy));
-          TM_EQ(WalkOf(copy), items);
-          objs.Check();
-          for (void* pv : items) objs.Held(static_cast<Createable*>(pv), -1);
-        } else {
-          Op("operator=");
-          CrList other;
-          std::vector<void*> v;
-          for (unsigned n = src.Pick(5); n; --n) {
-            Counted* pc = objs.Pick(src);
-            other.Add(pc);
-            v.push_back(pc);
-          }
-          crl = other;
-          for (void* pv : items) objs.Held(static_cast<Createable*>(pv), -1);
-          for (void* pv : v) objs.Held(static_cast<Createable*>(pv), 1);
-          items = v;
-          bSearch = false;
-          ++xact;
-        }
+        Copy(src);
         break;
       case 12:
         Op("null object");
@@ -199,6 +236,12 @@ class CrListModel : public ModelBase {
           TM_REPORTS(crl.Add(nullptr), "pcrEntry");
         else
           TM_REPORTS(crl.Remove(nullptr), "pcrEntry");
+        break;
+      case 13:
+        Throwing(p, src);
+        break;
+      case 14:
+        FailingAllocation(p, src);
         break;
       default:
         Op("Length");
@@ -214,6 +257,160 @@ class CrListModel : public ModelBase {
   }
 
  private:
+  void FirstThat(Counted* p) {
+    Op("FirstThat");
+    auto i = std::find(items.begin(), items.end(), p);
+    TM_EQ(static_cast<void*>(crl.FirstThat(&IsUser, p)), i != items.end() ? p : nullptr);
+    if (!items.empty()) {
+      bSearch = true;
+      nSearch = i - items.begin();
+      nSearchSnap = xact;
+    }
+  }
+  void Copy(OpSource& src) {
+    if (src.Chance(2)) {
+      Op("copy constructor");
+      CrList copy(crl);
+      ObjectPool::Holding held(objs, items);
+      TM_INV(CrListInspector::Check(copy));
+      TM_EQ(WalkOf(copy), items);
+      objs.Check();
+      return;
+    }
+    Op("operator=");
+    const std::vector<void*> v = PickObjects(src);
+    CrList other;
+    Fill(other, v);
+    crl = other;
+    Assigned(v);
+  }
+  // Up to 4 objects for a list of the step's own, picked before anything
+  // is made, so that a failed allocation leaves the source in step.
+  std::vector<void*> PickObjects(OpSource& src) {
+    std::vector<void*> v;
+    for (unsigned n = src.Pick(5); n; --n) v.push_back(objs.Pick(src));
+    return v;
+  }
+  static void Fill(CrList& other, const std::vector<void*>& v) {
+    for (void* pv : v) other.Add(static_cast<Createable*>(pv));
+  }
+  // The list now holds the objects of v instead of its own.
+  void Assigned(const std::vector<void*>& v) {
+    for (void* pv : items) objs.Held(static_cast<Createable*>(pv), -1);
+    for (void* pv : v) objs.Held(static_cast<Createable*>(pv), 1);
+    items = v;
+    bSearch = false;
+    ++xact;
+  }
+  // The first n objects leave; they were released in order, and when the
+  // last one's Release threw, it still carries the list's reference.
+  void Released(std::size_t n, bool bLastThrew) {
+    const std::vector<void*> gone(items.begin(), items.begin() + static_cast<long>(n));
+    TM_EQ(Seen(), gone);
+    items.erase(items.begin(), items.begin() + static_cast<long>(n));
+    ++xact;
+    for (std::size_t i = 0; i + (bLastThrew ? 1 : 0) < n; ++i) objs.Held(static_cast<Createable*>(gone[i]), -1);
+    if (bLastThrew) objs.Stray(static_cast<Createable*>(gone.back()));
+  }
+
+  // ---- caller code that throws ----
+  // The objects' Release throwing in a removal: the objects handed to it
+  // (the one whose call threw included) have left the list, in list order;
+  // the others stay with their references.  AddRef throwing in an add:
+  // the object does not stay.  In a copy or an assignment: no copy, no
+  // extra reference, the target as it was.  A condition or an action
+  // throwing: the items as they were; a search it interrupted is begun
+  // afresh.
+  void Throwing(Counted* p, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(8));
+    const long n = static_cast<long>(items.size());
+    const std::size_t nHanded = static_cast<std::size_t>(std::min(k, n));
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(7)) {
+      case 0:
+        Op("RemoveAll, Release throws");
+        threw = TM_REF_THROWS_AT(eTickRelease, k, crl.RemoveAll());
+        TM_EQ(threw, k <= n);
+        Released(nHanded, threw);
+        break;
+      case 1: {
+        Op("Remove, Release throws");
+        auto i = std::find(items.begin(), items.end(), p);
+        short nResult = -1;
+        threw = TM_REF_THROWS_AT(eTickRelease, k, nResult = crl.Remove(p));
+        TM_EQ(threw, i != items.end() && k == 1);
+        if (!threw) TM_EQ(nResult, i != items.end() ? 1 : 0);
+        if (i == items.end()) break;
+        std::rotate(items.begin(), i, i + 1);  // the object released first
+        Released(1, threw);
+        break;
+      }
+      case 2:
+        Op("Add, AddRef throws");
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, crl.Add(p));
+        TM_EQ(threw, k == 1);
+        if (!threw) {
+          items.push_back(p);
+          objs.Held(p, 1);
+        }
+        ++xact;
+        break;
+      case 3:
+        Op("copy constructor, AddRef throws");
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, CrList copy(crl));
+        TM_EQ(threw, k <= n);
+        break;
+      case 4: {
+        Op("operator=, AddRef throws");
+        const std::vector<void*> v = PickObjects(src);
+        CrList other;
+        Fill(other, v);
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, crl = other);
+        TM_EQ(threw, k <= static_cast<long>(v.size()));
+        if (!threw) Assigned(v);
+        break;
+      }
+      case 5:
+        Op("ForEach, action throws");
+        threw = TM_THROWS_AT(k, crl.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= n);
+        TM_EQ(Seen(), std::vector<void*>(items.begin(), items.begin() + static_cast<long>(nHanded)));
+        break;
+      default: {
+        Op("FirstThat, condition throws");
+        long nAsked = std::find(items.begin(), items.end(), p) - items.begin();
+        threw = TM_THROWS_AT(k, crl.FirstThat(&IsUser, p));
+        TM_EQ(threw, k <= std::min(nAsked + 1, n));
+        Seen().clear();
+        FirstThat(p);
+        break;
+      }
+    }
+    Seen().clear();
+  }
+
+  // ---- allocations that fail ----
+  // An add, a copy or an assignment whose nth library allocation fails
+  // completes, or ends in its report with the list and every reference as
+  // they were.
+  void FailingAllocation(Counted* p, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(4));
+    const bool bAdd = src.Chance(2);
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      if (bAdd) {
+        Op("Add, allocation fails");
+        crl.Add(p);
+        items.push_back(p);
+        objs.Held(p, 1);
+        ++xact;
+      } else {
+        Copy(src);
+      }
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+  }
+
   ObjectPool objs;  // outlives crl: declared first
   CrList crl;
   std::vector<void*> items;
@@ -237,13 +434,9 @@ class CrDictionaryModel : public ModelBase {
     if (m.Size() > 30 && op < 5) op += 5;
     switch (op) {
       case 0:
-      case 1: {
-        Op("AddKeyNum");
-        bool bAdd = !m.FindNumber(static_cast<unsigned long>(n));
-        TM_EQ(crd.AddKeyNum(n, p), bAdd ? 1 : 0);
-        if (bAdd) Added(m.AddNumber(static_cast<unsigned long>(n), p), p);
+      case 1:
+        AddNumber(n, p);
         break;
-      }
       case 2:
       case 3:
       case 4: {
@@ -365,28 +558,13 @@ class CrDictionaryModel : public ModelBase {
         }
         break;
       case 14:
-        if (src.Chance(2)) {
-          Op("copy constructor");
-          CrDictionary copy(crd);
-          for (void* pv : Items()) objs.Held(static_cast<Createable*>(pv), 1);
-          TM_INV(CrDictionaryInspector::Check(copy));
-          TM_INV(SameEntries(*CrDictionaryInspector::Wrapped(copy), m.Ordered()));
-          objs.Check();
-          for (void* pv : Items()) objs.Held(static_cast<Createable*>(pv), -1);
-        } else {
-          Op("operator=");
-          CrDictionary other;
-          DictContent mOther;
-          for (unsigned k = src.Pick(5); k; --k) {
-            Counted* pc = objs.Pick(src);
-            long nKey = anKeys[src.Pick(sizeof anKeys / sizeof anKeys[0])];
-            if (other.AddKeyNum(nKey, pc)) mOther.AddNumber(static_cast<unsigned long>(nKey), pc);
-          }
-          crd = other;
-          for (void* pv : Items()) objs.Held(static_cast<Createable*>(pv), -1);
-          for (int s = 0; s < 256; ++s) m.slot[s] = mOther.slot[s];
-          for (void* pv : Items()) objs.Held(static_cast<Createable*>(pv), 1);
-        }
+        Copy(src);
+        break;
+      case 15:
+        Throwing(p, n, text, src);
+        break;
+      case 16:
+        FailingAllocation(p, n, text, src);
         break;
       default:
         Op("Length");
@@ -410,6 +588,166 @@ class CrDictionaryModel : public ModelBase {
   void Added(bool bAdded, Counted* p) {
     TM_TRUE(bAdded);
     objs.Held(p, 1);
+  }
+  static long PickKey(OpSource& src) {
+    static const long anKeys[] = {0, 1, 2, 257, 513, -1, 0x7FFFFFFF, -2147483647L - 1};
+    return anKeys[src.Pick(sizeof anKeys / sizeof anKeys[0])];
+  }
+  void AddNumber(long n, Counted* p) {
+    Op("AddKeyNum");
+    bool bAdd = !m.FindNumber(static_cast<unsigned long>(n));
+    TM_EQ(crd.AddKeyNum(n, p), bAdd ? 1 : 0);
+    if (bAdd) Added(m.AddNumber(static_cast<unsigned long>(n), p), p);
+  }
+  void Copy(OpSource& src) {
+    if (src.Chance(2)) {
+      Op("copy constructor");
+      CrDictionary copy(crd);
+      ObjectPool::Holding held(objs, Items());
+      TM_INV(CrDictionaryInspector::Check(copy));
+      TM_INV(SameEntries(*CrDictionaryInspector::Wrapped(copy), m.Ordered()));
+      objs.Check();
+      return;
+    }
+    Op("operator=");
+    const Adds adds = PickAdds(src);
+    CrDictionary other;
+    DictContent mOther;
+    Fill(other, mOther, adds);
+    crd = other;
+    Assigned(mOther);
+  }
+  // Up to 4 numeric entries for a dictionary of the step's own, picked
+  // before anything is made, so that a failed allocation leaves the source
+  // in step.
+  typedef std::vector<std::pair<Counted*, long>> Adds;
+  Adds PickAdds(OpSource& src) {
+    Adds adds;
+    for (unsigned k = src.Pick(5); k; --k) {
+      Counted* pc = objs.Pick(src);
+      adds.emplace_back(pc, PickKey(src));
+    }
+    return adds;
+  }
+  static void Fill(CrDictionary& other, DictContent& mOther, const Adds& adds) {
+    for (auto& a : adds)
+      if (other.AddKeyNum(a.second, a.first)) mOther.AddNumber(static_cast<unsigned long>(a.second), a.first);
+  }
+  void Assigned(const DictContent& mOther) {
+    for (void* pv : Items()) objs.Held(static_cast<Createable*>(pv), -1);
+    for (int s = 0; s < 256; ++s) m.slot[s] = mOther.slot[s];
+    for (void* pv : Items()) objs.Held(static_cast<Createable*>(pv), 1);
+  }
+  // The entries in gone have left; their objects were released in walk
+  // order, and when the last one's Release threw, it still carries the
+  // dictionary's reference.
+  void Released(const std::vector<const Entry*>& gone, bool bLastThrew) {
+    std::vector<void*> v;
+    for (const Entry* pe : gone) v.push_back(pe->item);
+    TM_EQ(Seen(), v);
+    for (std::size_t i = gone.size(); i-- > 0;) Removed(gone[i]);  // later entries first: the earlier stay put
+    if (bLastThrew) {
+      objs.Held(static_cast<Createable*>(v.back()), 1);  // Removed gave it up
+      objs.Stray(static_cast<Createable*>(v.back()));
+    }
+  }
+
+  // ---- caller code that throws ----
+  // The objects' Release throwing in a removal: the entries whose objects
+  // were handed to it (the one whose call threw included) have left, in
+  // walk order; the others stay with their references.  AddRef throwing in
+  // a copy or an assignment: no copy, no extra reference, the target as it
+  // was.  A condition or an action throwing: the entries as they were.
+  void Throwing(Counted* p, long n, const std::string& text, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(8));
+    std::vector<const Entry*> walk;
+    for (const auto& sl : m.slot)
+      for (const Entry& e : sl) walk.push_back(&e);
+    const long nAll = static_cast<long>(walk.size());
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(6)) {
+      case 0:
+        Op("RemoveAll, Release throws");
+        threw = TM_REF_THROWS_AT(eTickRelease, k, crd.RemoveAll());
+        TM_EQ(threw, k <= nAll);
+        walk.resize(static_cast<std::size_t>(std::min(k, nAll)));
+        Released(walk, threw);
+        break;
+      case 1: {
+        bool bNum = src.Chance(2);
+        Op(bNum ? "RemoveKeyNum, Release throws" : "RemoveKeyString, Release throws");
+        const Entry* pe = bNum ? m.FindNumber(static_cast<unsigned long>(n)) : m.FindString(text);
+        short nResult = -1;
+        threw = bNum ? TM_REF_THROWS_AT(eTickRelease, k, nResult = crd.RemoveKeyNum(n))
+                     : TM_REF_THROWS_AT(eTickRelease, k, nResult = crd.RemoveKeyString(text.c_str(), nullptr));
+        TM_EQ(threw, pe && k == 1);
+        if (!threw) TM_EQ(nResult, pe ? 1 : 0);
+        Released(pe ? std::vector<const Entry*>{pe} : std::vector<const Entry*>{}, threw);
+        break;
+      }
+      case 2:
+        Op("copy constructor, AddRef throws");
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, CrDictionary copy(crd));
+        TM_EQ(threw, k <= nAll);
+        break;
+      case 3: {
+        Op("operator=, AddRef throws");
+        const Adds adds = PickAdds(src);
+        CrDictionary other;
+        DictContent mOther;
+        Fill(other, mOther, adds);
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, crd = other);
+        TM_EQ(threw, k <= static_cast<long>(mOther.Size()));
+        if (!threw) Assigned(mOther);
+        break;
+      }
+      case 4: {
+        Op("ForEach, action throws");
+        std::vector<void*> v = Items();
+        threw = TM_THROWS_AT(k, crd.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= nAll);
+        v.resize(static_cast<std::size_t>(std::min(k, nAll)));
+        TM_EQ(Seen(), v);
+        break;
+      }
+      default: {
+        Op("FirstThat, condition throws");
+        std::vector<void*> v = Items();
+        long nAsked = std::find(v.begin(), v.end(), static_cast<void*>(p)) - v.begin();
+        threw = TM_THROWS_AT(k, crd.FirstThat(&IsUser, p));
+        TM_EQ(threw, k <= std::min(nAsked + 1, nAll));
+        break;
+      }
+    }
+    Seen().clear();
+  }
+
+  // ---- allocations that fail ----
+  // An add, a copy or an assignment whose nth library allocation fails
+  // completes, or ends in its report with the entries and every reference
+  // as they were.
+  void FailingAllocation(Counted* p, long n, const std::string& text, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(4));
+    const unsigned which = src.Pick(3);
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      switch (which) {
+        case 0:
+          AddNumber(n, p);
+          break;
+        case 1: {
+          Op("AddKeyString(text)");
+          bool bAdd = !m.ExistsString(text);
+          TM_EQ(crd.AddKeyString(text.c_str(), p, nullptr), bAdd ? 1 : 0);
+          if (bAdd) Added(m.AddString(text, p), p);
+          break;
+        }
+        default:
+          Copy(src);
+          break;
+      }
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
   }
   void Removed(const Entry* pe) {
     objs.Held(static_cast<Createable*>(pe->item), -1);
@@ -439,21 +777,10 @@ class SymmetricMapModel : public ModelBase {
     switch (src.Pick(8)) {
       case 0:
       case 1:
-      case 2: {
+      case 2:
         if (maps.size() > 40) break;
-        Createable* p = src.Chance(5) ? nullptr : objs.Pick(src);
-        if (src.Chance(2)) {
-          Op("AddMapping(text)");
-          map.AddMapping(a.c_str(), b.c_str(), p);
-        } else {
-          Op("AddMapping(CPString)");
-          CPString sa(a.c_str()), sb(b.c_str());
-          map.AddMapping(sa, sb, p);
-        }
-        maps.push_back({a, b, p});
-        if (p) objs.Held(p, 1);
+        AddMapping(a, b, src);
         break;
-      }
       case 3:
       case 4: {
         bool bA = src.Chance(2);
@@ -467,31 +794,27 @@ class SymmetricMapModel : public ModelBase {
         break;
       }
       case 5:
-      case 6: {
-        bool bA = src.Chance(2);
-        Op(bA ? "GetAllThatMatchKeyA" : "GetAllThatMatchKeyB");
-        CrList out;
-        CPString key(a.c_str());
-        out.Add(objs.Pick(src));  // emptied first
-        bA ? map.GetAllThatMatchKeyA(key, out) : map.GetAllThatMatchKeyB(key, out);
-        std::vector<std::string> got, expected;
-        for (unsigned long i = 0; i < out.Length(); ++i) {
-          MapKeyPair* pmkp = dynamic_cast<MapKeyPair*>(out.RetrieveIDX(i));
-          TM_TRUE(pmkp != nullptr);
-          got.push_back(std::string(pmkp->_get_strA().GetBuffer()) + "|" + pmkp->_get_strB().GetBuffer());
-        }
-        for (const Mapping& mp : maps)
-          if ((bA ? mp.a : mp.b) == a) expected.push_back(mp.a + "|" + mp.b);
-        TM_EQ(got, expected);
+      case 6:
+        AllThatMatch(a, src);
         break;
-      }
       default:
-        if (!src.Chance(8)) break;
-        Op("Clear");
-        map.Clear();
-        for (const Mapping& mp : maps)
-          if (mp.payload) objs.Held(mp.payload, -1);
-        maps.clear();
+        switch (src.Pick(8)) {
+          case 0:
+            Op("Clear");
+            map.Clear();
+            for (const Mapping& mp : maps)
+              if (mp.payload) objs.Held(mp.payload, -1);
+            maps.clear();
+            break;
+          case 1:
+            if (maps.size() <= 40) Throwing(a, b, src);
+            break;
+          case 2:
+            FailingAllocation(a, b, src);
+            break;
+          default:
+            break;
+        }
         break;
     }
   }
@@ -502,6 +825,68 @@ class SymmetricMapModel : public ModelBase {
   }
 
  private:
+  void AddMapping(const std::string& a, const std::string& b, OpSource& src) {
+    Createable* p = src.Chance(5) ? nullptr : objs.Pick(src);
+    if (src.Chance(2)) {
+      Op("AddMapping(text)");
+      map.AddMapping(a.c_str(), b.c_str(), p);
+    } else {
+      Op("AddMapping(CPString)");
+      CPString sa(a.c_str()), sb(b.c_str());
+      map.AddMapping(sa, sb, p);
+    }
+    maps.push_back({a, b, p});
+    if (p) objs.Held(p, 1);
+  }
+  void AllThatMatch(const std::string& a, OpSource& src) {
+    bool bA = src.Chance(2);
+    Op(bA ? "GetAllThatMatchKeyA" : "GetAllThatMatchKeyB");
+    Counted* pStale = objs.Pick(src);
+    CrList out;
+    CPString key(a.c_str());
+    out.Add(pStale);  // emptied first
+    bA ? map.GetAllThatMatchKeyA(key, out) : map.GetAllThatMatchKeyB(key, out);
+    std::vector<std::string> got, expected;
+    for (unsigned long i = 0; i < out.Length(); ++i) {
+      MapKeyPair* pmkp = dynamic_cast<MapKeyPair*>(out.RetrieveIDX(i));
+      TM_TRUE(pmkp != nullptr);
+      got.push_back(std::string(pmkp->_get_strA().GetBuffer()) + "|" + pmkp->_get_strB().GetBuffer());
+    }
+    for (const Mapping& mp : maps)
+      if ((bA ? mp.a : mp.b) == a) expected.push_back(mp.a + "|" + mp.b);
+    TM_EQ(got, expected);
+  }
+
+  // ---- caller code that throws ----
+  // The payload's AddRef throwing in AddMapping: the mapping is not made,
+  // and the payload keeps its count.  (The payload's Release runs in a
+  // mapping's destructor, where it must not throw.)
+  void Throwing(const std::string& a, const std::string& b, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(2));
+    Createable* p = src.Chance(5) ? nullptr : objs.Pick(src);
+    Op("AddMapping, AddRef throws");
+    bool threw = TM_REF_THROWS_AT(eTickAddRef, k, map.AddMapping(a.c_str(), b.c_str(), p));
+    TM_EQ(threw, p != nullptr && k == 1);
+    if (threw) return;
+    maps.push_back({a, b, p});
+    if (p) objs.Held(p, 1);
+  }
+
+  // ---- allocations that fail ----
+  // AddMapping with its nth library allocation failing completes, or ends
+  // in its report with both indexes and the payload's count as they were;
+  // a lookup into a list completes or reports with the map unchanged.
+  void FailingAllocation(const std::string& a, const std::string& b, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(8));
+    const bool bAdd = maps.size() <= 40 && !src.Chance(3);
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      if (bAdd)
+        AddMapping(a, b, src);
+      else
+        AllThatMatch(a, src);
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+  }
   ObjectPool objs;  // outlives the map: declared first
   CPSymmetricMap map;
   std::vector<Mapping> maps;

@@ -1,9 +1,12 @@
 // Model of CrTree with numeric keys: a std::map in unsigned key order of
-// counted objects, each holding the references the model expects.
+// counted objects, each holding the references the model expects, with
+// steps whose callbacks or reference calls throw and steps whose
+// allocations fail.
 #ifndef TARNCOLL_TESTS_MODEL_CRTREE_MODEL_H
 #define TARNCOLL_TESTS_MODEL_CRTREE_MODEL_H
 
 #include <map>
+#include <utility>
 #include <vector>
 
 #include <cpcoll/crtree.h>
@@ -27,17 +30,9 @@ class CrTreeModel : public ModelBase {
     switch (op) {
       case 0:
       case 1:
-      case 2: {
-        Op("AddKeyNum");
-        bool bAdd = m.find(k) == m.end();
-        TM_EQ(crt.AddKeyNum(n, p), bAdd ? 1 : 0);
-        bKind = true;
-        if (bAdd) {
-          m[k] = p;
-          objs.Held(p, 1);
-        }
+      case 2:
+        AddKeyNum(n, k, p);
         break;
-      }
       case 3:
       case 4: {
         auto i = m.find(static_cast<unsigned long>(n));
@@ -128,30 +123,13 @@ class CrTreeModel : public ModelBase {
         }
         break;
       case 10:
-        if (src.Chance(2)) {
-          Op("copy constructor");
-          CrTree copy(crt);
-          for (auto& kv : m) objs.Held(kv.second, 1);
-          TM_INV(CrTreeInspector::Check(copy));
-          TM_EQ(WalkOf(copy), Items());
-          objs.Check();
-          for (auto& kv : m) objs.Held(kv.second, -1);
-        } else {
-          Op("operator=");
-          CrTree other;
-          std::map<unsigned long, Createable*> mo;
-          for (unsigned c = src.Pick(5); c; --c) {
-            Counted* pc = objs.Pick(src);
-            unsigned long key = src.Pick(20);
-            if (other.AddKeyNum(static_cast<long>(key), pc)) mo[key] = pc;
-          }
-          crt = other;
-          bKind = CrTreeInspector::Tree(crt)->_get_etdsState() != etreeNone;
-          TM_EQ(bKind, CrTreeInspector::Tree(other)->_get_etdsState() != etreeNone);
-          for (auto& kv : m) objs.Held(kv.second, -1);
-          m = mo;
-          for (auto& kv : m) objs.Held(kv.second, 1);
-        }
+        Copy(src);
+        break;
+      case 11:
+        Throwing(p, n, src);
+        break;
+      case 12:
+        FailingAllocation(p, n, k, src);
         break;
       default:
         Op("Length");
@@ -170,6 +148,153 @@ class CrTreeModel : public ModelBase {
     std::vector<void*> v;
     for (auto& kv : m) v.push_back(static_cast<void*>(kv.second));
     return v;
+  }
+  // Adds under n, which keys p as k.
+  void AddKeyNum(long n, unsigned long k, Counted* p) {
+    Op("AddKeyNum");
+    bool bAdd = m.find(k) == m.end();
+    TM_EQ(crt.AddKeyNum(n, p), bAdd ? 1 : 0);
+    bKind = true;
+    if (bAdd) {
+      m[k] = p;
+      objs.Held(p, 1);
+    }
+  }
+  void Copy(OpSource& src) {
+    if (src.Chance(2)) {
+      Op("copy constructor");
+      CrTree copy(crt);
+      ObjectPool::Holding held(objs, Items());
+      TM_INV(CrTreeInspector::Check(copy));
+      TM_EQ(WalkOf(copy), Items());
+      objs.Check();
+      return;
+    }
+    Op("operator=");
+    const Adds adds = PickAdds(src);
+    CrTree other;
+    std::map<unsigned long, Createable*> mo = Fill(other, adds);
+    crt = other;
+    Assigned(other, mo);
+  }
+  // Up to 4 objects and keys for a tree of the step's own, picked before
+  // anything is made, so that a failed allocation leaves the source in step.
+  typedef std::vector<std::pair<Counted*, unsigned long>> Adds;
+  Adds PickAdds(OpSource& src) {
+    Adds adds;
+    for (unsigned c = src.Pick(5); c; --c) {
+      Counted* pc = objs.Pick(src);
+      adds.emplace_back(pc, src.Pick(20));
+    }
+    return adds;
+  }
+  static std::map<unsigned long, Createable*> Fill(CrTree& other, const Adds& adds) {
+    std::map<unsigned long, Createable*> mo;
+    for (auto& a : adds)
+      if (other.AddKeyNum(static_cast<long>(a.second), a.first)) mo[a.second] = a.first;
+    return mo;
+  }
+  void Assigned(CrTree& other, const std::map<unsigned long, Createable*>& mo) {
+    bKind = CrTreeInspector::Tree(crt)->_get_etdsState() != etreeNone;
+    TM_EQ(bKind, CrTreeInspector::Tree(other)->_get_etdsState() != etreeNone);
+    for (auto& kv : m) objs.Held(kv.second, -1);
+    m = mo;
+    for (auto& kv : m) objs.Held(kv.second, 1);
+  }
+
+  // ---- caller code that throws ----
+  // The objects' Release throwing in a removal: the nodes whose objects
+  // were handed to it (the one whose call threw included) have left, in
+  // key order, and the others stay with their references; the object whose
+  // Release threw still carries the tree's reference.  AddRef throwing in a
+  // copy or an assignment: no copy, no extra reference, the target as it
+  // was.  A condition or an action throwing: the nodes as they were.
+  void Throwing(Counted* p, long n, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(8));
+    const std::vector<void*> before = Items();
+    const long nAll = static_cast<long>(before.size());
+    const std::vector<void*> prefix(before.begin(), before.begin() + std::min(k, nAll));
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(6)) {
+      case 0: {
+        Op("RemoveAll, Release throws");
+        threw = TM_REF_THROWS_AT(eTickRelease, k, crt.RemoveAll());
+        TM_EQ(threw, k <= nAll);
+        TM_EQ(Seen(), prefix);
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+          if (!threw || i + 1 < prefix.size()) objs.Held(m.begin()->second, -1);
+          m.erase(m.begin());
+        }
+        if (threw) objs.Stray(static_cast<Createable*>(prefix.back()));
+        break;
+      }
+      case 1: {
+        if (!bKind) return;
+        Op("RemoveKeyNum, Release throws");
+        auto i = m.find(static_cast<unsigned long>(n));
+        short nResult = -1;
+        threw = TM_REF_THROWS_AT(eTickRelease, k, nResult = crt.RemoveKeyNum(n));
+        TM_EQ(threw, i != m.end() && k == 1);
+        if (!threw) TM_EQ(nResult, i != m.end() ? 1 : 0);
+        if (i == m.end()) break;
+        TM_EQ(Seen(), std::vector<void*>{static_cast<void*>(i->second)});
+        Createable* pcr = i->second;
+        m.erase(i);
+        if (threw)
+          objs.Stray(pcr);
+        else
+          objs.Held(pcr, -1);
+        break;
+      }
+      case 2:
+        Op("copy constructor, AddRef throws");
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, CrTree copy(crt));
+        TM_EQ(threw, k <= nAll);
+        break;
+      case 3: {
+        Op("operator=, AddRef throws");
+        const Adds adds = PickAdds(src);
+        CrTree other;
+        std::map<unsigned long, Createable*> mo = Fill(other, adds);
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, crt = other);
+        TM_EQ(threw, k <= static_cast<long>(mo.size()));
+        if (!threw) Assigned(other, mo);
+        break;
+      }
+      case 4:
+        Op("ForEach, action throws");
+        threw = TM_THROWS_AT(k, crt.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= nAll);
+        TM_EQ(Seen(), prefix);
+        break;
+      default: {
+        Op("FirstThat, condition throws");
+        long nAsked = std::find(before.begin(), before.end(), static_cast<void*>(static_cast<Createable*>(p))) -
+                      before.begin();
+        threw = TM_THROWS_AT(k, crt.FirstThat(&IsUser, static_cast<Createable*>(p)));
+        TM_EQ(threw, k <= std::min(nAsked + 1, nAll));
+        break;
+      }
+    }
+    Seen().clear();
+  }
+
+  // ---- allocations that fail ----
+  // An add, a copy or an assignment whose nth library allocation fails
+  // completes, or ends in its report with the nodes and every reference as
+  // they were (an add's existence test has fixed the key kind by then).
+  void FailingAllocation(Counted* p, long n, unsigned long k, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(4));
+    const bool bAdd = src.Chance(2);
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      if (bAdd)
+        AddKeyNum(n, k, p);
+      else
+        Copy(src);
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+    if (!done && bAdd) bKind = true;
   }
 
   ObjectPool objs;  // outlives crt: declared first

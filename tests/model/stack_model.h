@@ -1,5 +1,6 @@
 // Model of CPStack: a std::vector of items from the bottom (oldest) to the
-// top within a capacity, the bottom-up cursor and one StackIterationState.
+// top within a capacity, the bottom-up cursor and one StackIterationState,
+// with steps whose callbacks throw and steps whose allocations fail.
 #ifndef TARNCOLL_TESTS_MODEL_STACK_MODEL_H
 #define TARNCOLL_TESTS_MODEL_STACK_MODEL_H
 
@@ -97,6 +98,12 @@ class StackModel : public ModelBase {
       case 29:
         IteratorWalk(pv, src);
         break;
+      case 30:
+        Throwing(pv, src);
+        break;
+      case 31:
+        FailingAllocation(pv, src);
+        break;
       default:
         Ends();
         break;
@@ -154,8 +161,10 @@ class StackModel : public ModelBase {
     char nResult = bDestroy ? stk.Destroy(pv, &Record) : stk.Detach(pv);
     TM_EQ(nResult, r != items.rend() ? 1 : 0);
     TM_EQ(Seen(), bDestroy && r != items.rend() ? std::vector<void*>{pv} : std::vector<void*>{});
-    if (r == items.rend()) return;
-    unsigned long nKeep = static_cast<unsigned long>(items.rend() - r) - 1;
+    if (r != items.rend()) UnwindTo(static_cast<unsigned long>(items.rend() - r) - 1);
+  }
+  // The items from slot nKeep up leave, one change each, as Pop counts them.
+  void UnwindTo(unsigned long nKeep) {
     xact += static_cast<long>(items.size() - nKeep);
     items.resize(nKeep);
   }
@@ -369,6 +378,116 @@ class StackModel : public ModelBase {
   void IteratorWalk(void* pv, OpSource& src) {
     Op("Iterator algorithms");
     IteratorChecks(stk, items, pv, src);
+  }
+
+  // ---- caller code that throws ----
+  // One callback-taking operation whose kth callback call throws; the
+  // exception reaches the caller unchanged.  A throwing DestroyAll drops
+  // the items handed to kill (the one whose call threw included) from the
+  // bottom, keeps the others in their order, counts one change and puts
+  // the cursor on the bottom; a throwing Destroy unwinds down to its item
+  // as it does without the throw; the walks change nothing.
+  void Throwing(void* pv, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(10));
+    const long n = static_cast<long>(items.size());
+    const std::vector<void*> prefix(items.begin(), items.begin() + std::min(k, n));
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(5)) {
+      case 0:
+        Op("DestroyAll, kill throws");
+        threw = TM_THROWS_AT(k, stk.DestroyAll(&Record));
+        TM_EQ(threw, k <= n);
+        TM_EQ(Seen(), prefix);
+        items.erase(items.begin(), items.begin() + static_cast<long>(prefix.size()));
+        cursor = 0;
+        ++xact;
+        break;
+      case 1: {
+        Op("Destroy, kill throws");
+        auto r = std::find(items.rbegin(), items.rend(), pv);
+        threw = TM_THROWS_AT(k, stk.Destroy(pv, &Record));
+        TM_EQ(threw, r != items.rend() && k == 1);
+        TM_EQ(Seen(), r != items.rend() ? std::vector<void*>{pv} : std::vector<void*>{});
+        if (r != items.rend()) UnwindTo(static_cast<unsigned long>(items.rend() - r) - 1);
+        break;
+      }
+      case 2:
+        Op("ForEach(fn), action throws");
+        threw = TM_THROWS_AT(k, stk.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= n);
+        TM_EQ(Seen(), prefix);
+        break;
+      case 3: {
+        Op("Iterator forEach, action throws");
+        std::unique_ptr<Iterator> pit(stk.GetIterator());
+        TM_TRUE(pit != nullptr);
+        threw = TM_THROWS_AT(k, pit->forEach(&Record, nullptr));
+        TM_EQ(threw, k <= n);
+        TM_EQ(Seen(), prefix);
+        break;
+      }
+      default: {
+        Op("Iterator allThat, condition throws");
+        std::unique_ptr<Iterator> pit(stk.GetIterator());
+        TM_TRUE(pit != nullptr);
+        CPCollection* pcl = nullptr;
+        threw = TM_THROWS_AT(k, pcl = pit->allThat(&IsUserShort, pv));
+        TM_EQ(threw, k <= n);
+        TM_EQ(pcl == nullptr, threw);
+        delete pcl;
+        break;
+      }
+    }
+    Seen().clear();
+  }
+
+  // ---- allocations that fail ----
+  // The block and BuildVector's vector come from the standard allocator;
+  // the library objects a stack makes are instances, iteration states,
+  // iterators and their results.  With the nth of those failing,
+  // BuildVector completes as usual, the Iterator algorithms complete or end
+  // in their report with the stack as it was (cursor included), and
+  // CreateInstance and CreateIterationState answer null, and only when the
+  // allocation failed.
+  void FailingAllocation(void* pv, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(3));
+    const unsigned which = src.Pick(4);
+    std::unique_ptr<CPCollection> pcl;
+    IterationState* pitsNew = nullptr;
+    Op(which == 0 ? "BuildVector, allocation fails"
+                  : which == 1 ? "Iterator algorithms, allocation fails"
+                               : which == 2 ? "CreateInstance, allocation fails" : "CreateIterationState, allocation fails");
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      switch (which) {
+        case 0:
+          BuildVectorOp();
+          break;
+        case 1:
+          IteratorWalk(pv, src);
+          break;
+        case 2:
+          pcl.reset(stk.CreateInstance());
+          if (!pcl) TM_TRUE(ObjectFailureFired(nth));
+          break;
+        default:
+          pitsNew = stk.CreateIterationState();
+          if (!pitsNew) TM_TRUE(ObjectFailureFired(nth));
+          break;
+      }
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+    if (pcl) {
+      TM_TRUE(SameClass<CPStack>(pcl.get()));
+      TM_EQ(CPStackInspector::Capacity(static_cast<CPStack&>(*pcl)), 255u);
+    }
+    if (pitsNew) {
+      delete pits;
+      pits = pitsNew;
+      TM_EQ(pits->gotoTop(), 1);
+      spos = 0;
+      nStateSnap = xact;
+    }
   }
 
   CPStack stk;

@@ -1,7 +1,8 @@
 // Models of CPTree (numeric or text keys: a std::map in key order) and of
 // CPQueue (a std::deque in arrival order), with the built-in cursor, the
 // searches that move it, Merge, removals that keep their nodes
-// (bDeleteLeaves 0) and one TreeIterationState.
+// (bDeleteLeaves 0), one TreeIterationState, and steps whose callbacks
+// throw or whose allocations fail.
 #ifndef TARNCOLL_TESTS_MODEL_TREE_MODEL_H
 #define TARNCOLL_TESTS_MODEL_TREE_MODEL_H
 
@@ -932,6 +933,12 @@ class QueueModel : public ModelBase {
         TM_TRUE(SameClass<CPQueue>(pcl.get()));
         break;
       }
+      case 14:
+        Throwing(pv, src);
+        break;
+      case 15:
+        FailingAllocation(pv, src);
+        break;
       default:
         Op("Length");
         TM_EQ(qu.Length(), q.size());
@@ -964,6 +971,141 @@ class QueueModel : public ModelBase {
       q.push_back({k, pv});
     ++xact;
   }
+  std::vector<void*> Items() const {
+    std::vector<void*> v;
+    for (auto& kv : q) v.push_back(kv.second);
+    return v;
+  }
+
+  // ---- caller code that throws ----
+  // One callback-taking operation whose kth callback call throws; the
+  // exception reaches the caller unchanged.  A throwing DestroyAll has
+  // removed exactly the items it handed to kill (the one whose call threw
+  // included) from the front; a throwing Destroy has removed its item; the
+  // other walks and searches change nothing.  A removal must count as a
+  // change (iteration states go stale); the count is taken from the queue.
+  void Throwing(void* pv, OpSource& src) {
+    const long k = 1 + static_cast<long>(src.Pick(10));
+    const std::vector<void*> before = Items();
+    const long n = static_cast<long>(before.size());
+    const std::vector<void*> prefix(before.begin(), before.begin() + std::min(k, n));
+    bool threw = false;
+    Seen().clear();
+    switch (src.Pick(6)) {
+      case 0:
+        Op("DestroyAll, kill throws");
+        threw = TM_THROWS_AT(k, qu.DestroyAll(&Record));
+        TM_EQ(threw, k <= n);
+        TM_EQ(Seen(), prefix);
+        q.erase(q.begin(), q.begin() + static_cast<long>(prefix.size()));
+        break;
+      case 1: {
+        Op("Destroy, kill throws");
+        auto i = Locate(reinterpret_cast<unsigned long>(pv));
+        threw = TM_THROWS_AT(k, qu.Destroy(pv, &Record));
+        TM_EQ(threw, i != q.end() && k == 1);
+        TM_EQ(Seen(), i != q.end() ? std::vector<void*>{i->second} : std::vector<void*>{});
+        if (i != q.end()) q.erase(i);
+        break;
+      }
+      case 2:
+        Op("ForEach(fn), action throws");
+        threw = TM_THROWS_AT(k, qu.ForEach(&Record, nullptr));
+        TM_EQ(threw, k <= n);
+        TM_EQ(Seen(), prefix);
+        break;
+      case 3: {
+        Op("ForEach(IteratorAction), Perform throws");
+        MatchAction action(nullptr);
+        threw = TM_THROWS_AT(k, qu.ForEach(&action));
+        TM_EQ(threw, k <= n);
+        TM_EQ(action.visited, prefix);
+        break;
+      }
+      case 4: {
+        Op("FirstThat, condition throws");
+        // The search asks the condition up to the first match.
+        long nAsked = std::find(before.begin(), before.end(), pv) - before.begin();
+        threw = TM_THROWS_AT(k, qu.FirstThat(&IsUser, pv));
+        TM_EQ(threw, k <= std::min(nAsked + 1, n));
+        break;
+      }
+      default: {
+        Op("AllThat, condition throws");
+        CPCollection* pcl = nullptr;
+        threw = TM_THROWS_AT(k, pcl = qu.AllThat(&OneOrTwo, pv));
+        TM_EQ(threw, k <= n);
+        TM_EQ(pcl == nullptr, threw);
+        delete pcl;
+        break;
+      }
+    }
+    Seen().clear();
+    if (q.size() != before.size()) TM_TRUE(qu._get_nXACT() != static_cast<short>(xact));
+    xact = qu._get_nXACT();
+  }
+
+  // ---- allocations that fail ----
+  // An add, a copy or an assignment whose nth library-object allocation
+  // fails completes, or ends in its report with the queue as it was (items,
+  // order and change count); CreateInstance answers null, and only when the
+  // allocation failed.
+  void FailingAllocation(void* pv, OpSource& src) {
+    const long nth = 1 + static_cast<long>(src.Pick(3));
+    const unsigned which = src.Pick(6);
+    const unsigned long k = src.Pick(6);
+    CPQueue other;  // the source of an assignment, made before arming
+    std::deque<std::pair<unsigned long, void*>> qo;
+    if (which == 4) {
+      for (unsigned c = src.Pick(5); c; --c) {
+        void* pvo = Item(src.Pick(20));
+        other.Add(pvo);
+        if (std::none_of(qo.begin(), qo.end(), [&](const std::pair<unsigned long, void*>& e) { return e.second == pvo; }))
+          qo.push_back({reinterpret_cast<unsigned long>(pvo), pvo});
+      }
+    }
+    std::unique_ptr<CPCollection> pcl;
+    static const char* const apszOps[] = {"Add, allocation fails",       "Insert, allocation fails",
+                                          "AddKeyNum, allocation fails", "copy constructor, allocation fails",
+                                          "operator=, allocation fails", "CreateInstance, allocation fails"};
+    Op(apszOps[which]);
+    bool done = SurvivesAllocationFailure(eAllocObject, nth, [&] {
+      switch (which) {
+        case 0:
+          qu.Add(pv);
+          Arrive(reinterpret_cast<unsigned long>(pv), pv, false);
+          break;
+        case 1:
+          qu.Insert(pv);
+          Arrive(reinterpret_cast<unsigned long>(pv), pv, true);
+          break;
+        case 2:
+          qu.AddKeyNum(k, pv);
+          Arrive(k, pv, false);
+          break;
+        case 3: {
+          CPQueue copy(qu);
+          TM_INV(CPTreeInspector::Check(copy, false));
+          std::vector<void*> v;
+          for (Leaf* plf = copy._get_plfHead(); plf && v.size() <= q.size(); plf = plf->plfNext) v.push_back(plf->pvData);
+          TM_EQ(v, Items());
+          break;
+        }
+        case 4:
+          qu = other;
+          q = qo;
+          xact = qu._get_nXACT();
+          break;
+        default:
+          pcl.reset(qu.CreateInstance());
+          if (!pcl) TM_TRUE(ObjectFailureFired(nth));
+          break;
+      }
+    });
+    Op(done ? "(allocation failure absorbed or not reached)" : "(allocation failure reported)");
+    if (pcl) TM_TRUE(SameClass<CPQueue>(pcl.get()));
+  }
+
   std::vector<void*> CursorItems() {
     std::vector<void*> v;
     qu.GotoTop();
