@@ -223,7 +223,7 @@ Leaf* CPTree::InsertLeaf(void* pvData, void* pvKey) {
   }
 
   Leaf* plfNew = new Leaf(pvKey, pvData);
-  CP_FAIL_IF_NIL(plfNew, kSource, "plfNew");
+  TARNCOLL_FAIL_IF_NIL(plfNew, kSource, "plfNew");
   avl::Attach(&plfRoot, plfNew, plfParent, nSide);
   ListInsert(plfNew, plfParent);  // virtual; sees the new node linked, not yet rebalanced
   CountIn();
@@ -267,7 +267,7 @@ void CPTree::ListInsert(Leaf* plf, Leaf* plfPos) {
     avl::LinkAlone(&plfHead, &plfTail, plf);
     return;
   }
-  CP_ASSERT(plfPos != nullptr, kSource, "plfPos != 0");
+  TARNCOLL_ASSERT(plfPos != nullptr, kSource, "plfPos != 0");
   // A new leaf is the in-order neighbour of its parent.
   if (IsGreaterThan(plfPos->pvKey, plf->pvKey))
     avl::LinkBefore(&plfHead, plf, plfPos);
@@ -283,7 +283,7 @@ void CPTree::ListRemove(Leaf* plf) {
 // ---- Merge -------------------------------------------------------------------
 
 void CPTree::Merge(CPTree* ptreeFrom) {
-  CP_ASSERT(ptreeFrom != nullptr, kSource, "ptreeFrom !=0");
+  TARNCOLL_ASSERT(ptreeFrom != nullptr, kSource, "ptreeFrom !=0");
   if (ptreeFrom == this) return;  // every key would meet itself
   Leaf** pplfVector = nullptr;
   const long n = BuildVectorFromTwoTrees(&pplfVector, this, ptreeFrom);
@@ -298,7 +298,7 @@ void CPTree::Merge(CPTree* ptreeFrom) {
 long CPTree::BuildVectorFromTwoTrees(Leaf*** pppv, CPTree* ptreeA, CPTree* ptreeB) {
   const unsigned long nTotal = ptreeA->Length() + ptreeB->Length();
   Leaf** pplfVector = new (std::nothrow) Leaf*[nTotal > 0 ? nTotal : 1];
-  CP_FAIL_IF_NIL(pplfVector, kSource, "pplfVector");
+  TARNCOLL_FAIL_IF_NIL(pplfVector, kSource, "pplfVector");
 
   ptreeA->bDeleteLeaves = 0;
   ptreeB->bDeleteLeaves = 0;
@@ -362,7 +362,7 @@ void CPTree::ForEach(CPActionFunc pfnAction, void* pvUser) {
   for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) pfnAction(plf->pvData, pvUser);
 }
 
-void CPTree::ForEach(KeyActionFunc, void*) { CP_ASSERT(1 == 0, kSource, "1==0"); }
+void CPTree::ForEach(KeyActionFunc, void*) { TARNCOLL_ASSERT(1 == 0, kSource, "1==0"); }
 
 void CPTree::ForEachLeaf(CPActionFunc pfnAction, void* pvUser) {
   if (nLength == 0 || pfnAction == nullptr) return;
@@ -370,13 +370,13 @@ void CPTree::ForEachLeaf(CPActionFunc pfnAction, void* pvUser) {
 }
 
 void* CPTree::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
-  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  TARNCOLL_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   plfCursor = plfHead;
   return CPTree::NextThat(pfnCond, pvUser);  // the walk itself, not a derived NextThat
 }
 
 void* CPTree::NextThat(CPConditionFunc pfnCond, void* pvUser) {
-  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  TARNCOLL_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   for (; plfCursor != nullptr; plfCursor = plfCursor->plfNext) {
     Leaf* plf = plfCursor;
     if (pfnCond(plf->pvData, pvUser)) {
@@ -388,9 +388,9 @@ void* CPTree::NextThat(CPConditionFunc pfnCond, void* pvUser) {
 }
 
 CPCollection* CPTree::AllThat(CPConditionFunc pfnCond, void* pvUser) {
-  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  TARNCOLL_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   CPTree* ptreeA = new CPTree;
-  CP_FAIL_IF_NIL(ptreeA, kSource, "ptreeA");
+  TARNCOLL_FAIL_IF_NIL(ptreeA, kSource, "ptreeA");
   const bool bText = etdsState == etreeString;
   try {
     for (Leaf* plf = plfHead; plf != nullptr; plf = plf->plfNext) {
@@ -650,7 +650,7 @@ void CPTree::ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) {
 
 CPCollection* CPTree::AllThatInternalContainer(CPConditionFunc pfnCond, void* pvUser) {
   CPTree* ptreeA = new CPTree;
-  CP_FAIL_IF_NIL(ptreeA, kSource, "ptreeA");
+  TARNCOLL_FAIL_IF_NIL(ptreeA, kSource, "ptreeA");
   const bool bText = etdsState == etreeString;
   try {
     for (Leaf* plf = plfHead; plf != nullptr && pfnCond != nullptr;) {

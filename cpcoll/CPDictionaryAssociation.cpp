@@ -98,14 +98,14 @@ CPString* CPDictionaryAssociation::KeepKeyString(CPString* pstrKey, bool* pbShar
 
 void CPDictionaryAssociation::SetKeyString(const char* pszText) {
   CPString* pstr = NewKeyString(pszText);
-  CP_FAIL_IF_NIL(pstr, kSource, "pstrKey");
+  TARNCOLL_FAIL_IF_NIL(pstr, kSource, "pstrKey");
   TakeKeyString(pstr);
 }
 
 void CPDictionaryAssociation::SetKeyString(CPString* pstrKeyIn) {
   bool bShared;
   CPString* pstr = KeepKeyString(pstrKeyIn, &bShared);
-  CP_FAIL_IF_NIL(pstr, kSource, "pstrKey");
+  TARNCOLL_FAIL_IF_NIL(pstr, kSource, "pstrKey");
   TakeKeyString(pstr);
 }
 

@@ -1,23 +1,8 @@
 #include <cpcoll/CPSymmetricMap.h>
 
 #include <cpcoll/Cpdict.h>
+#include <cpcoll/detail/dict_entry_access.h>
 #include <cpcoll/detail/report.h>
-
-// Reaches the entry of a reference dictionary to switch its object in
-// place (the dictionary's own operations only remove and add entries).
-struct tarncoll::detail::DictionaryEntryAccess {
-  // The entry under strKey holds pcrOld: it holds pcrNew instead.  The
-  // entry's reference moves from pcrOld to pcrNew.
-  static void SwitchValue(CrDictionary& crdct, CPString& strKey, Createable* pcrOld, Createable* pcrNew) {
-    unsigned long nCRC = strKey._get_nCRC();
-    CPDictionary* pdct = crdct.pdctThe;
-    CPDictionaryAssociation* pda = pdct->FindDAKeyString(strKey.GetBuffer(), &nCRC, nullptr);
-    pda->SetValue(pcrNew);
-    pcrNew->AddRef();
-    ++pdct->nXACT;  // a change, as for any removal or addition
-    pcrOld->Release();
-  }
-};
 
 namespace {
 const char kSource[] = "cpcoll\\CPSymmetricMap";
@@ -147,14 +132,14 @@ void CPSymmetricMap::AddMapping(const CPString& a, const CPString& b, Createable
   SpareLists spare;
   if (NeedsList(crdctA, a)) {
     spare.pcrlstA = new CrList;
-    CP_FAIL_IF_NIL(spare.pcrlstA, kSource, "pcrlstNew");
+    TARNCOLL_FAIL_IF_NIL(spare.pcrlstA, kSource, "pcrlstNew");
   }
   if (NeedsList(crdctB, b)) {
     spare.pcrlstB = new CrList;
-    CP_FAIL_IF_NIL(spare.pcrlstB, kSource, "pcrlstNew");
+    TARNCOLL_FAIL_IF_NIL(spare.pcrlstB, kSource, "pcrlstNew");
   }
   MapKeyPair* pmkp = new MapKeyPair(a, b, pcreateableTxData);
-  CP_FAIL_IF_NIL(pmkp, kSource, "pmkpNew");
+  TARNCOLL_FAIL_IF_NIL(pmkp, kSource, "pmkpNew");
   // A reference of our own while the pair is entered; the indexes take
   // theirs, and ours goes at the end.
   pmkp->AddRef();

@@ -150,7 +150,7 @@ char CPArray::DestroyAll(CPKillFunc pfnKill) {
 
 void CPArray::Resize(unsigned long ulSize) {
   void** arpvNew = NewSlotBlock(ulSize);
-  CP_FAIL_IF_NIL(arpvNew, kSource, "arpvNew");
+  TARNCOLL_FAIL_IF_NIL(arpvNew, kSource, "arpvNew");
   unsigned long ulKeep = ulCurrentIndex < ulSize ? ulCurrentIndex : ulSize;
   if (ulKeep != 0) std::memcpy(arpvNew, arpvThe, ulKeep * sizeof(void*));
   DeleteSlotBlock(arpvThe);
@@ -169,7 +169,7 @@ void CPArray::Resize(unsigned long ulSize) {
 CPCollection* CPArray::AllThat(CPConditionFunc pfnCond, void* pvUser) {
   if (nLength == 0) return nullptr;
   CPArray* parrReturn = new CPArray(ulCurrentIndex);
-  CP_FAIL_IF_NIL(parrReturn, kSource, "parrReturn");
+  TARNCOLL_FAIL_IF_NIL(parrReturn, kSource, "parrReturn");
   try {
     GotoTop();
     while (void* pv = Retrieve()) {

@@ -171,7 +171,7 @@ void** CPCollection::BuildVector() {
   if (nLength == 0) return nullptr;
   unsigned long n = nLength;
   void** ppvVector = new (std::nothrow) void*[n];
-  CP_FAIL_IF_NIL(ppvVector, kSource, "ppvVector");
+  TARNCOLL_FAIL_IF_NIL(ppvVector, kSource, "ppvVector");
   unsigned long i = 0;
   GotoTop();
   while (void* pv = Retrieve()) {
@@ -184,7 +184,7 @@ void** CPCollection::BuildVector() {
 }
 
 void CPCollection::AddFrom(CPCollection* pclFrom) {
-  CP_ASSERT(pclFrom != nullptr, kSource, "pclFrom");
+  TARNCOLL_ASSERT(pclFrom != nullptr, kSource, "pclFrom");
   if (pclFrom->Length() == 0) return;
   pclFrom->GotoTop();
   while (void* pv = pclFrom->Retrieve()) {
@@ -224,7 +224,7 @@ void CPFlatCollection::Sort(CPCompareFunc pfnCompare) {
 }
 
 void CPFlatCollection::SortedCopy(CPCollection* pclFrom, CPCompareFunc pfnCompare) {
-  CP_ASSERT(pclFrom != nullptr, kSource, "pcollFrom");
+  TARNCOLL_ASSERT(pclFrom != nullptr, kSource, "pcollFrom");
   if (pclFrom->Length() == 0 || nLength != 0) return;
   unsigned long n = pclFrom->Length();
   Vector ppv(pclFrom->BuildVector());

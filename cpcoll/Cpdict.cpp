@@ -109,7 +109,7 @@ void CPDictionary::CopyEntriesOf(const CPDictionary& other) {
     for (CPBucket* pbkt = other.arplstSlots[s]->_get_pbktHead(); pbkt; pbkt = pbkt->_get_pbktNext()) {
       CPDictionaryAssociation* pdaFrom = EntryOf(pbkt);
       CPDictionaryAssociation* pda = new CPDictionaryAssociation(*pdaFrom);
-      CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+      TARNCOLL_FAIL_IF_NIL(pda, kSource, "pdaThis");
       pda->bfFlags = pdaFrom->bfFlags & CPDictionaryAssociation::eflagShared;
       LinkEntry(pda, s, nullptr);
     }
@@ -173,7 +173,7 @@ void CPDictionary::LinkEntry(CPDictionaryAssociation* pda, unsigned long nSlot, 
     plst = new CPList;
     if (!plst) {
       delete pda;
-      CP_FAIL_IF_NIL(plst, kSource, "plstSlot");
+      TARNCOLL_FAIL_IF_NIL(plst, kSource, "plstSlot");
     }
     bNewList = true;
   }
@@ -268,7 +268,7 @@ void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
   }
   bRefreshVector = 1;
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
-  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+  TARNCOLL_FAIL_IF_NIL(pda, kSource, "pdaThis");
   pda->SetKeyCardinal(static_cast<long>(nKey));
   pda->pvValue = pvItem;
   LinkEntry(pda, nKey & 0xFF, &place);
@@ -277,7 +277,7 @@ void CPDictionary::AddKeyNum(unsigned long nKey, void* pvItem) {
 template <class MakeKey>
 CPDictionaryAssociation* CPDictionary::NewTextEntry(MakeKey fMakeKey, void* pvItem, unsigned long nCRC) {
   CPDictionaryAssociation* pda = new CPDictionaryAssociation;
-  CP_FAIL_IF_NIL(pda, kSource, "pdaThis");
+  TARNCOLL_FAIL_IF_NIL(pda, kSource, "pdaThis");
   CPString* pstr;
   try {
     pstr = fMakeKey();
@@ -287,7 +287,7 @@ CPDictionaryAssociation* CPDictionary::NewTextEntry(MakeKey fMakeKey, void* pvIt
   }
   if (!pstr) {
     delete pda;
-    CP_FAIL_IF_NIL(pstr, kSource, "pdaThis");
+    TARNCOLL_FAIL_IF_NIL(pstr, kSource, "pdaThis");
   }
   pda->TakeKeyString(pstr);
   pda->pvValue = pvItem;
@@ -636,18 +636,18 @@ void* CPDictionary::FirstThatInternalContainer(CPConditionFunc pfnCond, void* pv
 }
 
 void* CPDictionary::NextThat(CPConditionFunc, void*) {
-  CP_ASSERT(1 == 0, kSource, "1==0");
+  TARNCOLL_ASSERT(1 == 0, kSource, "1==0");
   return nullptr;
 }
 
 void* CPDictionary::NextThatInternalContainer(CPConditionFunc, void*) {
-  CP_ASSERT(1 == 0, kSource, "1==0");
+  TARNCOLL_ASSERT(1 == 0, kSource, "1==0");
   return nullptr;
 }
 
 CPCollection* CPDictionary::AllThatOf(CPConditionFunc pfnCond, void* pvUser, bool bEntries) {
   CPDictionary* pdctNew = new CPDictionary(eNumberOfSlots);
-  CP_FAIL_IF_NIL(pdctNew, kSource, "pdctNew");
+  TARNCOLL_FAIL_IF_NIL(pdctNew, kSource, "pdctNew");
   if (!pfnCond) return pdctNew;
   try {
     WalkUntil([&](CPDictionaryAssociation* pda) {

@@ -133,7 +133,7 @@ void CPList::AppendNodesOf(const CPList& other) {
   try {
     for (CPBucket* pbkt = other.pbktHead; pbkt; pbkt = pbkt->_get_pbktNext()) {
       CPBucket* pbktNew = NewBucket(pbkt->_get_pvData());
-      CP_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
+      TARNCOLL_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
       LinkAfter(pbktHead, pbktTail, pbktTail, pbktNew);
       ++nLength;
     }
@@ -255,14 +255,14 @@ void* CPList::operator[](int i) {
 
 void CPList::Add(void* pvItem) {
   CPBucket* pbktNew = NewBucket(pvItem);
-  CP_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
+  TARNCOLL_ASSERT(pbktNew != nullptr, kSource, "pbktNew !=0");
   LinkAfter(pbktHead, pbktTail, pbktTail, pbktNew);
   Linked();
 }
 
 int CPList::Insert(void* pvItem) {
   CPBucket* pbktNew = NewBucket(pvItem);
-  CP_FAIL_IF_NIL(pbktNew, kSource, "pbktNew");
+  TARNCOLL_FAIL_IF_NIL(pbktNew, kSource, "pbktNew");
   if (pbktCursor) {
     LinkBefore(pbktHead, pbktTail, pbktCursor, pbktNew);
   } else {
@@ -277,7 +277,7 @@ int CPList::Insert(void* pvItem) {
 int CPList::InsertAfter(void* pvItem) {
   if (!pbktCursor) return 0;
   CPBucket* pbktNew = NewBucket(pvItem);
-  CP_FAIL_IF_NIL(pbktNew, kSource, "pbktNew");
+  TARNCOLL_FAIL_IF_NIL(pbktNew, kSource, "pbktNew");
   LinkAfter(pbktHead, pbktTail, pbktCursor, pbktNew);
   Linked();
   return 1;
@@ -291,7 +291,7 @@ void CPList::Intern(void* pvItem) {
 }
 
 void CPList::AddBucket(CPBucket* pbktA) {
-  CP_ASSERT(pbktA != nullptr, kSource, "pbktA !=0");
+  TARNCOLL_ASSERT(pbktA != nullptr, kSource, "pbktA !=0");
   pbktA->AddRef();  // a caller's node: its own AddRef
   LinkAfter(pbktHead, pbktTail, pbktTail, pbktA);
   Linked();
@@ -302,7 +302,7 @@ void CPList::AddInternalContainer(CPInternalContainer*) {}
 // ---- search --------------------------------------------------------------------------------
 
 CPBucket* CPList::FindBucket(void* pvItem) {
-  CP_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");
+  TARNCOLL_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");
   GotoTop();
   while (CPBucket* pbkt = pbktCursor) {
     pbktGot = pbkt;
@@ -364,7 +364,7 @@ void* CPList::NextThat(IteratorAction* pAction) {
 void CPList::ForEach(CPActionFunc pfnAction, void* pvUser) {
   if (nLength == 0) return;
   IterationState* pitsA = CreateIterationState();
-  CP_FAIL_IF_NIL(pitsA, kSource, "pitsA");
+  TARNCOLL_FAIL_IF_NIL(pitsA, kSource, "pitsA");
   Iterator itWalk;
   itWalk._set_pitsThe(pitsA);
   itWalk.forEach(pfnAction, pvUser);
@@ -379,7 +379,7 @@ void CPList::TakeSearchCursor() {
 void* CPList::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
   if (!pfnCond || nLength == 0) return nullptr;
   IterationState* pitsA = CreateIterationState();
-  CP_FAIL_IF_NIL(pitsA, kSource, "pitsA");
+  TARNCOLL_FAIL_IF_NIL(pitsA, kSource, "pitsA");
   itThe._set_pitsThe(pitsA);
   ConditionCall call = {pfnCond, pvUser};
   void* pv = itThe.firstThat(&CallCondition, &call);
@@ -388,7 +388,7 @@ void* CPList::FirstThat(CPConditionFunc pfnCond, void* pvUser) {
 }
 
 void* CPList::NextThat(CPConditionFunc pfnCond, void* pvUser) {
-  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  TARNCOLL_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   if (!itThe._get_pitsThe()) return nullptr;  // no search to continue
   ConditionCall call = {pfnCond, pvUser};
   void* pv = itThe.nextThat(&CallCondition, &call);
@@ -397,9 +397,9 @@ void* CPList::NextThat(CPConditionFunc pfnCond, void* pvUser) {
 }
 
 CPCollection* CPList::AllThat(CPConditionFunc pfnCond, void* pvUser) {
-  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  TARNCOLL_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   CPList* plstNew = new CPList;
-  CP_FAIL_IF_NIL(plstNew, kSource, "plstNew");
+  TARNCOLL_FAIL_IF_NIL(plstNew, kSource, "plstNew");
   try {
     GotoTop();
     while (void* pv = Retrieve()) {
@@ -430,7 +430,7 @@ void CPList::UnlinkTopBucket() {
 }
 
 void CPList::DetachBucket(void* pvBucket2Kill) {
-  CP_ASSERT(pvBucket2Kill != nullptr, kSource, "pvBucket2Kill");
+  TARNCOLL_ASSERT(pvBucket2Kill != nullptr, kSource, "pvBucket2Kill");
   CPBucket* pbkt = static_cast<CPBucket*>(pvBucket2Kill);
   DecrementLength();
   UnlinkBucket(pbkt);
@@ -438,7 +438,7 @@ void CPList::DetachBucket(void* pvBucket2Kill) {
 }
 
 char CPList::Detach(void* pvItem) {
-  CP_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");  // before anything changes
+  TARNCOLL_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");  // before anything changes
   pbktReset = nullptr;
   nDXCursor = -1;
   CPBucket* pbkt = FindBucket(pvItem);
@@ -450,8 +450,8 @@ char CPList::Detach(void* pvItem) {
 }
 
 char CPList::Destroy(void* pvItem, CPKillFunc pfnKill) {
-  CP_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc!=0");
-  CP_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");  // before anything changes
+  TARNCOLL_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc!=0");
+  TARNCOLL_ASSERT(pvItem != nullptr, kSource, "pvItem2Find !=0");  // before anything changes
   pbktReset = nullptr;
   nDXCursor = -1;
   CPBucket* pbkt = FindBucket(pvItem);
@@ -531,7 +531,7 @@ char CPList::DetachAll() {
 }
 
 char CPList::DestroyAll(CPKillFunc pfnKill) {
-  CP_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc !=0");
+  TARNCOLL_ASSERT(pfnKill != nullptr, kSource, "pfnKillFunc !=0");
   EmptyOut(pfnKill);
   return 1;
 }
@@ -548,7 +548,7 @@ void* CPList::RetrieveAndDetachTop() {
 }
 
 void CPList::DetachAllThat(CPConditionFunc pfnCond, void* pvUser) {
-  CP_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
+  TARNCOLL_ASSERT(pfnCond != nullptr, kSource, "pfnCondFunc !=0");
   pbktReset = nullptr;
   nDXCursor = -1;
   GotoTop();

@@ -1,7 +1,12 @@
 #include <cpcoll/crdict.h>
 
 #include <cpcoll/Cpdict.h>
+#include <cpcoll/detail/dict_entry_access.h>
 #include <cpcoll/detail/report.h>
+#include <cpcoll/detail/take_reference.h>
+
+using tarncoll::detail::DictionaryEntryAccess;
+using tarncoll::detail::TakeReference;
 
 namespace {
 const char kSource[] = "cpcoll\\crdict";
@@ -9,7 +14,7 @@ const char kSource[] = "cpcoll\\crdict";
 // The reference an add takes is checked before anything is stored, so a
 // full count is reported with the collection unchanged.
 void CheckReferenceRoom(const Createable* pcr) {
-  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+  TARNCOLL_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
 }
 
 // Takes one more reference on an object (a Createable* as void*) and
@@ -29,7 +34,7 @@ void ReleaseTaken(void* pvObject, void* pvTaken) {
 }  // namespace
 
 CrDictionary::CrDictionary() : pdctThe(new CPDictionary(256)) {
-  CP_FAIL_IF_NIL(pdctThe, kSource, "pdctThe");
+  TARNCOLL_FAIL_IF_NIL(pdctThe, kSource, "pdctThe");
   pdctThe->AddRef();
 }
 
@@ -53,7 +58,7 @@ CPDictionary* CrDictionary::CopyOf(const CPDictionary* pdctFrom) {
   // entries a re-add would refuse, such as a second "UnNamed"); it reports
   // its own allocation failures and leaves nothing behind.
   CPDictionary* pdctNew = new CPDictionary(*pdctFrom);
-  CP_FAIL_IF_NIL(pdctNew, kSource, "pdctThe");
+  TARNCOLL_FAIL_IF_NIL(pdctNew, kSource, "pdctThe");
   pdctNew->AddRef();
   unsigned long nTaken = 0;
   try {
@@ -95,36 +100,38 @@ Createable* CrDictionary::Retrieve() { return static_cast<Createable*>(pdctThe->
 // disagrees with the text), and then nothing must be referenced.
 short CrDictionary::AddKeyNum(long nKey, Createable* pcrEntry) {
   if (ExistsKeyNum(nKey)) return 0;
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyNum(static_cast<unsigned long>(nKey), pcrEntry);
   if (pdctThe->Length() == nBefore) return 0;
-  pcrEntry->AddRef();
+  TakeReference(pcrEntry, [&] { DictionaryEntryAccess::DropNewest(*this, static_cast<unsigned long>(nKey) & 0xFF); });
   return 1;
 }
 
 short CrDictionary::AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) {
-  CP_ASSERT(pszKey != nullptr, kSource, "pszKey");
+  TARNCOLL_ASSERT(pszKey != nullptr, kSource, "pszKey");
   if (ExistsKeyString(pszKey, pnCRC)) return 0;
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
   pdctThe->AddKeyString(pszKey, pcrEntry, nullptr);
   if (pdctThe->Length() == nBefore) return 0;
-  pcrEntry->AddRef();
+  TakeReference(pcrEntry, [&] { DictionaryEntryAccess::DropNewest(*this, DictionaryEntryAccess::TextSlot(pszKey)); });
   return 1;
 }
 
 short CrDictionary::AddKeyString(CPString* pstrKey, Createable* pcrEntry) {
-  CP_ASSERT(pstrKey != nullptr, kSource, "pstrKey");
+  TARNCOLL_ASSERT(pstrKey != nullptr, kSource, "pstrKey");
   if (ExistsKeyString(pstrKey)) return 0;
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   CheckReferenceRoom(pcrEntry);
   unsigned long nBefore = pdctThe->Length();
+  // The slot comes first: storing an empty string renames it "UnNamed".
+  const unsigned long nSlot = pstrKey->_get_nCRC() & 0xFF;
   pdctThe->AddKeyString(pstrKey, pcrEntry);
   if (pdctThe->Length() == nBefore) return 0;
-  pcrEntry->AddRef();
+  TakeReference(pcrEntry, [&] { DictionaryEntryAccess::DropNewest(*this, nSlot); });
   return 1;
 }
 

@@ -2,18 +2,21 @@
 
 #include <cpcoll/cplist.h>
 #include <cpcoll/detail/report.h>
+#include <cpcoll/detail/take_reference.h>
+
+using tarncoll::detail::TakeReference;
 
 namespace {
 const char kSource[] = "cpcoll\\crlist";
 }  // namespace
 
 CrList::CrList() : plstThe(new CPList) {
-  CP_FAIL_IF_NIL(plstThe, kSource, "plstThe");
+  TARNCOLL_FAIL_IF_NIL(plstThe, kSource, "plstThe");
   plstThe->AddRef();
 }
 
 CrList::CrList(const CrList& other) : CrFlatCollection(other), plstThe(new CPList) {
-  CP_FAIL_IF_NIL(plstThe, kSource, "plstThe");
+  TARNCOLL_FAIL_IF_NIL(plstThe, kSource, "plstThe");
   plstThe->AddRef();
   try {
     CopyNodes(other.plstThe, plstThe);
@@ -28,7 +31,7 @@ CrList::CrList(const CrList& other) : CrFlatCollection(other), plstThe(new CPLis
 CrList& CrList::operator=(const CrList& other) {
   if (&other == this) return *this;
   CPList* plstNew = new CPList;
-  CP_FAIL_IF_NIL(plstNew, kSource, "plstThe");
+  TARNCOLL_FAIL_IF_NIL(plstNew, kSource, "plstThe");
   plstNew->AddRef();
   try {
     CopyNodes(other.plstThe, plstNew);
@@ -75,26 +78,19 @@ long CrList::Prev() { return plstThe->Prev(); }
 Createable* CrList::Retrieve() { return static_cast<Createable*>(plstThe->Retrieve()); }
 
 void CrList::Add(Createable* pcrEntry) {
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   AddReferenced(plstThe, pcrEntry);
 }
 
 void CrList::AddReferenced(CPList* plst, Createable* pcr) {
   // A count that AddRef would refuse is reported before anything is stored.
-  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+  TARNCOLL_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
   plst->Add(pcr);
-  try {
-    pcr->AddRef();
-  } catch (...) {
-    // An AddRef of the object's own that throws: the object leaves again,
-    // so the list never holds it without its reference.
-    plst->DetachBucket(plst->_get_pbktTail());
-    throw;
-  }
+  TakeReference(pcr, [&] { plst->DetachBucket(plst->_get_pbktTail()); });
 }
 
 short CrList::Remove(Createable* pcrEntry) {
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   // Judge by the count, not by Destroy's result: an absent object releases
   // nothing and must not be reported as removed.
   unsigned long nBefore = plstThe->Length();

@@ -1,7 +1,12 @@
 #include <cpcoll/crtree.h>
 
+#include <cstdint>
+
 #include <cpcoll/BTree.h>
 #include <cpcoll/detail/report.h>
+#include <cpcoll/detail/take_reference.h>
+
+using tarncoll::detail::TakeReference;
 
 namespace {
 
@@ -10,7 +15,7 @@ const char kSource[] = "cpcoll\\crtree";
 // The reference an add takes is checked before anything is stored, so a
 // full count is reported with the collection unchanged.
 void CheckReferenceRoom(const Createable* pcr) {
-  CP_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
+  TARNCOLL_ASSERT(pcr->_get_nRefCount() < 0xFFFF, kSource, "nRefCount < 0xFFFF");
 }
 
 inline Createable* AsObject(void* pv) { return static_cast<Createable*>(pv); }
@@ -26,7 +31,7 @@ inline Createable* AsNode(void* pv) {
 // ---- Construction ------------------------------------------------------------
 
 CrTree::CrTree() : ptreeThe(new CPTree) {
-  CP_FAIL_IF_NIL(ptreeThe, kSource, "ptreeThe");
+  TARNCOLL_FAIL_IF_NIL(ptreeThe, kSource, "ptreeThe");
   ptreeThe->AddRef();
 }
 
@@ -43,7 +48,7 @@ CrTree::~CrTree() { ReleaseAll(ptreeThe); }
 
 CPTree* CrTree::CopyOf(const CPTree* ptreeFrom) {
   CPTree* ptreeNew = new CPTree(*ptreeFrom);
-  CP_FAIL_IF_NIL(ptreeNew, kSource, "ptreeThe");
+  TARNCOLL_FAIL_IF_NIL(ptreeNew, kSource, "ptreeThe");
   ptreeNew->AddRef();
   try {
     AddRefAll(ptreeNew);
@@ -92,36 +97,40 @@ Createable* CrTree::Retrieve() { return AsObject(ptreeThe->Retrieve()); }
 
 short CrTree::AddKeyNum(long nKey, Createable* pcrEntry) {
   if (ExistsKeyNum(nKey)) return 0;
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyNum(static_cast<unsigned long>(nKey), AsItem(pcrEntry));
   // The key -1 (all ones) keys the object by itself: a second add of the
   // same object finds its node and stores nothing new.
   if (ptreeThe->Length() == nBefore) return 0;
-  pcrEntry->AddRef();
+  // The node's key: the number, or the object's address for all ones.
+  const unsigned long nStored = static_cast<unsigned long>(nKey) == ~0ul
+                                    ? static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(AsItem(pcrEntry)))
+                                    : static_cast<unsigned long>(nKey);
+  TakeReference(pcrEntry, [&] { ptreeThe->DetachKeyNum(nStored); });
   return 1;
 }
 
 short CrTree::AddKeyString(const char* pszKey, Createable* pcrEntry, unsigned long* pnCRC) {
   if (ExistsKeyString(pszKey, pnCRC)) return 0;
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyString(pszKey, AsItem(pcrEntry), nullptr);
   if (ptreeThe->Length() == nBefore) return 0;  // a null text stores nothing
-  pcrEntry->AddRef();
+  TakeReference(pcrEntry, [&] { ptreeThe->DetachKeyString(pszKey, nullptr); });
   return 1;
 }
 
 short CrTree::AddKeyString(CPString* pstrKey, Createable* pcrEntry) {
   if (ExistsKeyString(pstrKey)) return 0;
-  CP_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
+  TARNCOLL_ASSERT(pcrEntry != nullptr, kSource, "pcrEntry");
   CheckReferenceRoom(pcrEntry);
   const unsigned long nBefore = ptreeThe->Length();
   ptreeThe->AddKeyString(pstrKey, AsItem(pcrEntry));
   if (ptreeThe->Length() == nBefore) return 0;  // a null string stores nothing
-  pcrEntry->AddRef();
+  TakeReference(pcrEntry, [&] { ptreeThe->DetachKeyString(pstrKey); });
   return 1;
 }
 
@@ -174,7 +183,7 @@ void CrTree::ForEachInternalContainer(CPActionFunc pfnAction, void* pvUser) {
 }
 
 CrCollection* CrTree::AllThatInternalContainer(CPConditionFunc, void*) {
-  CP_ASSERT(1 == 0, kSource, "1==0");
+  TARNCOLL_ASSERT(1 == 0, kSource, "1==0");
   return nullptr;  // not reached: the report does not return
 }
 

@@ -91,7 +91,7 @@ void Iterator::_set_pitsThe(IterationState* pits) {
 }
 
 IterationState* Iterator::RequireState() const {
-  CP_ASSERT(pitsThe != nullptr, kSource, "pitsThe");
+  TARNCOLL_ASSERT(pitsThe != nullptr, kSource, "pitsThe");
   return pitsThe;
 }
 
@@ -165,7 +165,7 @@ void AddNodeTo(CPInternalContainer* pic, void* pvCollection) {
 template <class Walk>
 CPCollection* CollectInto(IterationState* pits, Walk walk) {
   CPCollection* pclNew = pits->_get_pclAssociated()->CreateInstance();
-  CP_FAIL_IF_NIL(pclNew, kSource, "pclNew");
+  TARNCOLL_FAIL_IF_NIL(pclNew, kSource, "pclNew");
   try {
     walk(pclNew);
   } catch (...) {
@@ -264,11 +264,11 @@ IterationState* Iterable::CreateIterationState() { return nullptr; }
 
 Iterator* Iterable::GetIterator() {
   Iterator* piterA = new Iterator;
-  CP_FAIL_IF_NIL(piterA, kSource, "piterA");
+  TARNCOLL_FAIL_IF_NIL(piterA, kSource, "piterA");
   IterationState* pitsA = CreateIterationState();
   if (!pitsA) {
     delete piterA;
-    CP_FAIL_IF_NIL(pitsA, kSource, "pitsA");
+    TARNCOLL_FAIL_IF_NIL(pitsA, kSource, "pitsA");
   }
   piterA->_set_pitsThe(pitsA);
   return piterA;

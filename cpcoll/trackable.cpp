@@ -80,14 +80,14 @@ short Trackable::AllocateObject(const char* pszClass, long nSize) {
   if (!pdctAllocatedObjects) {
     CPDictionary* pdct = new CPDictionary(CPDictionary::eNumberOfSlots);
     if (!pdct) bDisableTracking = 0;
-    CP_FAIL_IF_NIL(pdct, kSource, "pdctAllocatedObjects");
+    TARNCOLL_FAIL_IF_NIL(pdct, kSource, "pdctAllocatedObjects");
     pdctAllocatedObjects = pdct;
   }
   TrackRec* prec = static_cast<TrackRec*>(pdctAllocatedObjects->FindKeyString(pszClass, nullptr));
   if (!prec) {
     prec = new (std::nothrow) TrackRec;
     if (!prec) bDisableTracking = 0;
-    CP_FAIL_IF_NIL(prec, kSource, "ptrkrecA");
+    TARNCOLL_FAIL_IF_NIL(prec, kSource, "ptrkrecA");
     prec->szClass[0] = 0;
     prec->nInstances = 0;
     prec->nSize = 0;

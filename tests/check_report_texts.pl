@@ -5,10 +5,10 @@
 #
 #   check_report_texts.pl SOURCE_ROOT
 #
-# A report site is a call of CP_ASSERT / CP_FAIL_IF_NIL (cpcoll/detail/
-# report.h) or of Exceptions' Assert / FailIfNIL in cpcoll/, cpcoll/detail/
-# or util/.  Its source name ("cpcoll\\BTree") names the header that
-# documents it (cpcoll/BTree.h; letter case aside).
+# A report site is a call of TARNCOLL_ASSERT / TARNCOLL_FAIL_IF_NIL
+# (cpcoll/detail/report.h) or of Exceptions' Assert / FailIfNIL in
+# cpcoll/, cpcoll/detail/ or util/.  Its source name ("cpcoll\\BTree")
+# names the header that documents it (cpcoll/BTree.h; letter case aside).
 #
 # A contract block is the comment before a header's include guard.  Its
 # report paragraph starts with "Reports" and ends at an empty comment
@@ -49,7 +49,7 @@ for my $file (@sources) {
   (my $code = $text) =~ s{//[^\n]*}{}g;  # comments name reports without making them
   my %const;
   while ($code =~ /const\s+char\s+(\w+)\[\]\s*=\s*"((?:[^"\\]|\\.)*)"/g) { $const{$1} = $2; }
-  while ($code =~ /(CP_ASSERT|CP_FAIL_IF_NIL|->\s*Assert|->\s*FailIfNIL)\s*\(/g) {
+  while ($code =~ /(TARNCOLL_ASSERT|TARNCOLL_FAIL_IF_NIL|->\s*Assert|->\s*FailIfNIL)\s*\(/g) {
     my ($call, $start) = ($1, pos($code));
     my ($depth, $i) = (1, $start);
     while ($depth > 0 && $i < length $code) {
@@ -62,7 +62,7 @@ for my $file (@sources) {
     my $kind = $call =~ /FAIL|FailIfNIL/ ? 'FailIfNIL' : 'Assert';
     # The source is the second argument of the macros, the first of the calls.
     my @parts = split /,/, $args;
-    my $srcArg = $call =~ /^CP_/ ? $parts[1] : $parts[0];
+    my $srcArg = $call =~ /^TARNCOLL_/ ? $parts[1] : $parts[0];
     next unless defined $srcArg;
     $srcArg =~ s/^\s+|\s+$//g;
     my $src = $srcArg =~ /^"(.*)"$/ ? $1 : $const{$srcArg};

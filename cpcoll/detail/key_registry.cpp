@@ -45,7 +45,7 @@ CrDictionary* Require() {
   Lock lock(Mutex());
   if (CPTree::pcrdctStringKeys == nullptr) {
     CrDictionary* registry = new CrDictionary;
-    CP_FAIL_IF_NIL(registry, kSource, "pcrdctStringKeys");
+    TARNCOLL_FAIL_IF_NIL(registry, kSource, "pcrdctStringKeys");
     registry->AddRef();
     CPTree::pcrdctStringKeys = registry;
     g_exists.store(true, std::memory_order_release);

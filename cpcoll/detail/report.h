@@ -7,14 +7,14 @@
 #include <util/Exceptions.h>
 
 // Assert with the expression text when cond is false.
-#define CP_ASSERT(cond, source, text)                                                      \
-  do {                                                                                     \
+#define TARNCOLL_ASSERT(cond, source, text)                                           \
+  do {                                                                                \
     if (!(cond)) Exceptions::_get_gexeptnsThe()->Assert((source), __LINE__, (text)); \
   } while (0)
 
 // FailIfNIL with the expression text when ptr is null.
-#define CP_FAIL_IF_NIL(ptr, source, text)                                                      \
-  do {                                                                                         \
+#define TARNCOLL_FAIL_IF_NIL(ptr, source, text)                                                   \
+  do {                                                                                           \
     if ((ptr) == nullptr) Exceptions::_get_gexeptnsThe()->FailIfNIL((source), __LINE__, (text)); \
   } while (0)
 

@@ -656,8 +656,9 @@ class CrDictionaryModel : public ModelBase {
   // The objects' Release throwing in a removal: the entries whose objects
   // were handed to it (the one whose call threw included) have left, in
   // walk order; the others stay with their references.  AddRef throwing in
-  // a copy or an assignment: no copy, no extra reference, the target as it
-  // was.  A condition or an action throwing: the entries as they were.
+  // an add: nothing stored; in a copy or an assignment: no copy, no extra
+  // reference, the target as it was.  A condition or an action throwing:
+  // the entries as they were.
   void Throwing(Counted* p, long n, const std::string& text, OpSource& src) {
     const long k = 1 + static_cast<long>(src.Pick(8));
     std::vector<const Entry*> walk;
@@ -666,7 +667,7 @@ class CrDictionaryModel : public ModelBase {
     const long nAll = static_cast<long>(walk.size());
     bool threw = false;
     Seen().clear();
-    switch (src.Pick(6)) {
+    switch (src.Pick(7)) {
       case 0:
         Op("RemoveAll, Release throws");
         threw = TM_REF_THROWS_AT(eTickRelease, k, crd.RemoveAll());
@@ -684,6 +685,30 @@ class CrDictionaryModel : public ModelBase {
         TM_EQ(threw, pe && k == 1);
         if (!threw) TM_EQ(nResult, pe ? 1 : 0);
         Released(pe ? std::vector<const Entry*>{pe} : std::vector<const Entry*>{}, threw);
+        break;
+      }
+      case 5: {
+        // The add takes its reference after storing: when AddRef throws,
+        // the entry leaves again (an empty text's "UnNamed" entry too).
+        const int form = static_cast<int>(src.Pick(3));
+        Op(form == 0 ? "AddKeyNum, AddRef throws" : form == 1 ? "AddKeyString(text), AddRef throws"
+                                                              : "AddKeyString(CPString), AddRef throws");
+        const bool bAdd = form == 0 ? !m.FindNumber(static_cast<unsigned long>(n)) : !m.ExistsString(text);
+        short nResult = -1;
+        CPString* pstr = new CPString(text.c_str());
+        pstr->AddRef();
+        if (form == 0)
+          threw = TM_REF_THROWS_AT(eTickAddRef, k, nResult = crd.AddKeyNum(n, p));
+        else if (form == 1)
+          threw = TM_REF_THROWS_AT(eTickAddRef, k, nResult = crd.AddKeyString(text.c_str(), p, nullptr));
+        else
+          threw = TM_REF_THROWS_AT(eTickAddRef, k, nResult = crd.AddKeyString(pstr, p));
+        pstr->Release();
+        TM_EQ(threw, bAdd && k == 1);
+        if (!threw) {
+          TM_EQ(nResult, bAdd ? 1 : 0);
+          if (bAdd) Added(form == 0 ? m.AddNumber(static_cast<unsigned long>(n), p) : m.AddString(text, p), p);
+        }
         break;
       }
       case 2:

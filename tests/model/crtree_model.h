@@ -206,9 +206,9 @@ class CrTreeModel : public ModelBase {
   // The objects' Release throwing in a removal: the nodes whose objects
   // were handed to it (the one whose call threw included) have left, in
   // key order, and the others stay with their references; the object whose
-  // Release threw still carries the tree's reference.  AddRef throwing in a
-  // copy or an assignment: no copy, no extra reference, the target as it
-  // was.  A condition or an action throwing: the nodes as they were.
+  // Release threw still carries the tree's reference.  AddRef throwing in
+  // an add: nothing stored; in a copy or an assignment: no copy, no extra
+  // reference, the target as it was.  A condition or an action throwing: the nodes as they were.
   void Throwing(Counted* p, long n, OpSource& src) {
     const long k = 1 + static_cast<long>(src.Pick(8));
     const std::vector<void*> before = Items();
@@ -216,7 +216,27 @@ class CrTreeModel : public ModelBase {
     const std::vector<void*> prefix(before.begin(), before.begin() + std::min(k, nAll));
     bool threw = false;
     Seen().clear();
-    switch (src.Pick(6)) {
+    switch (src.Pick(7)) {
+      case 6: {
+        // The add takes its reference after storing: when AddRef throws,
+        // the node leaves again (also one keyed by the object's address).
+        Op("AddKeyNum, AddRef throws");
+        const unsigned long key =
+            n == -1 ? reinterpret_cast<unsigned long>(static_cast<Createable*>(p)) : static_cast<unsigned long>(n);
+        const bool bAdd = m.find(key) == m.end();
+        short nResult = -1;
+        threw = TM_REF_THROWS_AT(eTickAddRef, k, nResult = crt.AddKeyNum(n, p));
+        bKind = true;  // the add fixed the kind before it stored
+        TM_EQ(threw, bAdd && k == 1);
+        if (!threw) {
+          TM_EQ(nResult, bAdd ? 1 : 0);
+          if (bAdd) {
+            m[key] = p;
+            objs.Held(p, 1);
+          }
+        }
+        break;
+      }
       case 0: {
         Op("RemoveAll, Release throws");
         threw = TM_REF_THROWS_AT(eTickRelease, k, crt.RemoveAll());
