@@ -26,11 +26,7 @@
 
 #include "support/dictionary_inspector.h"
 #include "support/tree_inspector.h"
-
-struct TrackableInspector {
-  static long TotalObjects() { return Trackable::nTotalObjects; }
-  static long TotalSize() { return Trackable::nTotalSize; }
-};
+#include "support/trackable_inspector.h"
 
 namespace {
 

@@ -10,23 +10,7 @@
 #include <util/crc16.h>
 
 #include "support/report_capture.h"
-
-// Puts the tracker back to its state at process start (the records are
-// never freed otherwise).
-struct TrackableInspector {
-  static void Reset() {
-    if (Trackable::pdctAllocatedObjects) {
-      Trackable::pdctAllocatedObjects->DestroyAll([](void* pv, void*) { delete static_cast<TrackRec*>(pv); });
-      delete Trackable::pdctAllocatedObjects;
-    }
-    Trackable::pdctAllocatedObjects = nullptr;
-    Trackable::bDisableTracking = 0;
-    Trackable::nTotalObjects = 0;
-    Trackable::nTotalSize = 0;
-  }
-  static long TotalObjects() { return Trackable::nTotalObjects; }
-  static long TotalSize() { return Trackable::nTotalSize; }
-};
+#include "support/trackable_inspector.h"
 
 namespace {
 

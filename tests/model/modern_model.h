@@ -26,21 +26,7 @@
 #include "model/harness.h"
 #include "support/list_inspector.h"
 #include "support/tree_inspector.h"
-
-// Frees the tracker's records and puts it back to its state at process
-// start (the library never frees them).
-struct TrackableInspector {
-  static void Reset() {
-    if (Trackable::pdctAllocatedObjects) {
-      Trackable::pdctAllocatedObjects->DestroyAll([](void* pv, void*) { delete static_cast<TrackRec*>(pv); });
-      delete Trackable::pdctAllocatedObjects;
-    }
-    Trackable::pdctAllocatedObjects = nullptr;
-    Trackable::bDisableTracking = 0;
-    Trackable::nTotalObjects = 0;
-    Trackable::nTotalSize = 0;
-  }
-};
+#include "support/trackable_inspector.h"
 
 namespace tarncoll::test::model {
 
