@@ -168,6 +168,25 @@ TEST(CPListFastPaths, FreedEntriesAndTreeNodesAreReusedOnTheSameThread) {
   EXPECT_EQ(tarncoll::detail::NodeSlabCount(7), 0u);  // no such class
 }
 
+// Tree nodes are placed so that the fields a search reads (pvKey to
+// plfLeft, bytes 16 to 47) share one cache line, on every slab and for
+// nodes reused after a release.
+TEST(CPListFastPaths, TreeNodesKeepTheirSearchFieldsInOneCacheLine) {
+  if (!TARNCOLL_NODE_POOL) GTEST_SKIP() << "node pool disabled in this build";
+  int item = 0;
+  for (int round = 0; round < 2; ++round) {
+    CPTree tree;
+    for (unsigned long k = 0; k < 3000; ++k) tree.AddKeyNum(k * 7919 % 3001, &item);  // about five slabs
+    std::size_t nNodes = 0;
+    for (Leaf* plf = tree._get_plfHead(); plf; plf = plf->_get_plfNext(), ++nNodes) {
+      const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(plf);
+      ASSERT_EQ(at % 16, 0u);
+      ASSERT_EQ((at + 16) / 64, (at + 47) / 64) << "node at " << plf;
+    }
+    EXPECT_EQ(nNodes, 3000u);
+  }
+}
+
 // A container of nNodes items made by one thread and released by another,
 // each thread exiting after its part; repeated nRounds times after two to
 // warm up.  The slabs of the class of blockSize the rounds needed beyond

@@ -8,6 +8,11 @@
 // its own loop; NumberOrder is written so that the compiler reduces the
 // loop to two plain comparisons per level.
 //
+// An order's kSlowCompare says that its comparison reads memory outside
+// the node (a text): a descent then asks for both children while it
+// compares, so the child it takes arrives during the comparison instead of
+// after it.
+//
 // The nodes need pvKey, plfLeft and plfRight; nothing else is read and
 // nothing is written.  This header is included by the public tree header
 // and compiles from C++11 on.
@@ -23,6 +28,7 @@ namespace avl {
 
 // Numbers: the key pointers' values, compared unsigned.
 struct NumberOrder {
+  static constexpr bool kSlowCompare = false;
   int operator()(const void* a, const void* b) const {
     const std::uintptr_t x = reinterpret_cast<std::uintptr_t>(a);
     const std::uintptr_t y = reinterpret_cast<std::uintptr_t>(b);
@@ -35,6 +41,7 @@ struct NumberOrder {
 // Texts: zero-terminated, neither may be null; strcmp compares unsigned
 // char by unsigned char.
 struct TextOrder {
+  static constexpr bool kSlowCompare = true;
   int operator()(const void* a, const void* b) const {
     return std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
   }
@@ -43,8 +50,17 @@ struct TextOrder {
 // The node of the subtree at node whose key equals key, or null.  One
 // root-to-leaf walk, O(log n).
 template <class Node, class Order>
+inline void PrefetchChildren(const Node* node, Order) {
+  if (Order::kSlowCompare) {
+    __builtin_prefetch(node->plfLeft);
+    __builtin_prefetch(node->plfRight);
+  }
+}
+
+template <class Node, class Order>
 inline Node* Locate(Node* node, const void* key, Order order) {
   while (node != nullptr) {
+    PrefetchChildren(node, order);
     const int c = order(key, node->pvKey);
     if (c < 0)
       node = node->plfLeft;
@@ -62,6 +78,7 @@ inline Node* Locate(Node* node, const void* key, Order order) {
 template <class Node, class Order>
 inline Node* LocateSlot(Node* node, const void* key, Order order, int* side) {
   for (;;) {
+    PrefetchChildren(node, order);
     const int c = order(key, node->pvKey);
     if (c == 0) {
       *side = 0;

@@ -4,7 +4,9 @@
 // Three size classes, each with its own slabs, depot and thread cache:
 //   kEntryBlockSize  40  dictionary entries (CPDictionaryAssociation)
 //   kNodeBlockSize   48  list nodes (CPBucket)
-//   kLeafBlockSize   96  tree nodes (Leaf)
+//   kLeafBlockSize   96  tree nodes (Leaf), placed 48 or 16 bytes past a
+//                        cache-line boundary, so that the fields a search
+//                        reads lie in one line
 //
 // One size class:
 //   thread cache:  freeHead  -> [blk] -> [blk] -> ...   (freeCount free blocks)
