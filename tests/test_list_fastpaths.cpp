@@ -160,8 +160,8 @@ TEST(CPListFastPaths, FreedEntriesAndTreeNodesAreReusedOnTheSameThread) {
   round();
   const std::size_t nLeaf = tarncoll::detail::NodeSlabCount(tarncoll::detail::kLeafBlockSize);
   const std::size_t nEntry = tarncoll::detail::NodeSlabCount(tarncoll::detail::kEntryBlockSize);
-  EXPECT_GE(nLeaf, 20000 * tarncoll::detail::kLeafBlockSize / (64 * 1024));
-  EXPECT_GE(nEntry, 20000 * tarncoll::detail::kEntryBlockSize / (64 * 1024));
+  EXPECT_GE(nLeaf, 20000 * tarncoll::detail::kLeafBlockSize / tarncoll::detail::kNodeSlabBytes);
+  EXPECT_GE(nEntry, 20000 * tarncoll::detail::kEntryBlockSize / tarncoll::detail::kNodeSlabBytes);
   for (int i = 0; i < 5; ++i) round();
   EXPECT_EQ(tarncoll::detail::NodeSlabCount(tarncoll::detail::kLeafBlockSize), nLeaf);
   EXPECT_EQ(tarncoll::detail::NodeSlabCount(tarncoll::detail::kEntryBlockSize), nEntry);
@@ -176,14 +176,14 @@ TEST(CPListFastPaths, TreeNodesKeepTheirSearchFieldsInOneCacheLine) {
   int item = 0;
   for (int round = 0; round < 2; ++round) {
     CPTree tree;
-    for (unsigned long k = 0; k < 3000; ++k) tree.AddKeyNum(k * 7919 % 3001, &item);  // about five slabs
+    for (unsigned long k = 0; k < 6000; ++k) tree.AddKeyNum(k * 7919 % 6007, &item);  // over two slabs
     std::size_t nNodes = 0;
     for (Leaf* plf = tree._get_plfHead(); plf; plf = plf->_get_plfNext(), ++nNodes) {
       const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(plf);
       ASSERT_EQ(at % 16, 0u);
       ASSERT_EQ((at + 16) / 64, (at + 47) / 64) << "node at " << plf;
     }
-    EXPECT_EQ(nNodes, 3000u);
+    EXPECT_EQ(nNodes, 6000u);
   }
 }
 

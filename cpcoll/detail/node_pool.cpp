@@ -13,7 +13,12 @@ TARNCOLL_NODE_TLS NodeThreadCache t_leafCache;
 
 namespace {
 
-constexpr std::size_t kSlabBytes = 64 * 1024 - 64;  // stays clear of malloc's mmap threshold
+// A slab request of 256 KiB less 32 bytes: malloc maps a request this
+// large on its own pages, and with its header this one fills exactly 64
+// of them, so a full slab wastes less than a block (64 of its 262144
+// bytes hold no tree node).  Its pages are touched only as its blocks are
+// handed out.
+constexpr std::size_t kSlabBytes = kNodeSlabBytes;
 constexpr std::size_t kGone = SIZE_MAX;             // freeCount of a thread that has exited
 
 static_assert(kEntryBlockSize % alignof(void*) == 0 && kNodeBlockSize % alignof(void*) == 0 &&

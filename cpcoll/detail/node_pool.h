@@ -13,7 +13,7 @@
 //                  spareHead -> [blk] -> ...            (a full or no chain)
 //                  bump .. bumpEnd: the untouched rest of the last slab
 //   depot (mutex): whole chains of free blocks handed over by threads
-//   slabs:         64 KiB malloc chunks, chained, kept for the process
+//   slabs:         256 KiB malloc chunks, chained, kept for the process
 //
 // Invariants (per size class):
 //   1. Every block lies in one slab of its class and is the class's block
@@ -74,6 +74,8 @@ constexpr std::size_t kNodeBlockSize = 48;
 constexpr std::size_t kEntryBlockSize = 40;
 // Block size of the tree nodes' class.
 constexpr std::size_t kLeafBlockSize = 96;
+// Bytes of one slab (node_pool.cpp says why this many).
+constexpr std::size_t kNodeSlabBytes = 256 * 1024 - 32;
 // Blocks in one chain of a thread cache (see invariant 2).
 constexpr std::size_t kNodeCacheLimit = 4096;
 
