@@ -47,8 +47,8 @@ struct TextOrder {
   }
 };
 
-// The node of the subtree at node whose key equals key, or null.  One
-// root-to-leaf walk, O(log n).
+// For an order with kSlowCompare: asks for both children of node, so that
+// the one the comparison picks arrives while it runs.
 template <class Node, class Order>
 inline void PrefetchChildren(const Node* node, Order) {
   if (Order::kSlowCompare) {
@@ -57,6 +57,8 @@ inline void PrefetchChildren(const Node* node, Order) {
   }
 }
 
+// The node of the subtree at node whose key equals key, or null.  One
+// root-to-leaf walk, O(log n).
 template <class Node, class Order>
 inline Node* Locate(Node* node, const void* key, Order order) {
   while (node != nullptr) {
