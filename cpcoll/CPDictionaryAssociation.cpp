@@ -4,10 +4,36 @@
 
 #include <cpcoll/detail/node_pool.h>
 #include <cpcoll/detail/report.h>
+#include <util/crc16.h>
 
 namespace {
 const char kSource[] = "cpcoll\\Cpdict";
 const char kUnNamed[] = "UnNamed";
+
+// An entry's own copy of a key whose text fits inside the string: a
+// CPString in every respect but where it lives, a block of the node pool
+// instead of malloc's (no header, and no malloc or free per key).  Its
+// class's deallocation takes the block back, whoever releases the string
+// last.
+class PooledKeyString final : public CPString {
+ public:
+  PooledKeyString(const char* pszText, unsigned long nLength, unsigned short nCRC)
+      : CPString(pszText, nLength, nCRC) {}
+  static void* operator new(std::size_t nSize) noexcept {
+    return tarncoll::detail::pool::New(nSize, tarncoll::detail::kStringBlockSize, tarncoll::detail::TakeStringBlock);
+  }
+  static void operator delete(void* pv, std::size_t nSize) noexcept {
+    tarncoll::detail::pool::Delete(pv, nSize, tarncoll::detail::kStringBlockSize, tarncoll::detail::GiveStringBlock);
+  }
+};
+static_assert(sizeof(PooledKeyString) == tarncoll::detail::kStringBlockSize, "a pooled key string fills its block");
+
+// A new, unreferenced key string of the nLength bytes of pszText whose CRC
+// is nCRC, in one allocation; null when out of memory.
+CPString* NewOwnKey(const char* pszText, unsigned long nLength, unsigned short nCRC) {
+  if (nLength < CPString::InlineCapacity()) return new PooledKeyString(pszText, nLength, nCRC);
+  return CPString::NewInOneBlock(pszText, nLength, nCRC);
+}
 }  // namespace
 
 #if defined(__x86_64__) || defined(__aarch64__)
@@ -70,13 +96,14 @@ CPString* CPDictionaryAssociation::NewKeyString(const char* pszText) {
 }
 
 CPString* CPDictionaryAssociation::NewKeyString(const char* pszText, unsigned long nLength, const unsigned long* pnCRC) {
-  CPString* pstr;
-  if (nLength == 0 || pszText == nullptr)
-    pstr = CPString::NewInOneBlock(kUnNamed, sizeof kUnNamed - 1);
-  else if (pnCRC)
-    pstr = CPString::NewInOneBlock(pszText, nLength, static_cast<unsigned short>(*pnCRC));
-  else
-    pstr = CPString::NewInOneBlock(pszText, nLength);
+  if (nLength == 0 || pszText == nullptr) {
+    pszText = kUnNamed;
+    nLength = sizeof kUnNamed - 1;
+    pnCRC = nullptr;
+  }
+  const unsigned short nCRC =
+      pnCRC ? static_cast<unsigned short>(*pnCRC) : static_cast<unsigned short>(crc16::Update(0, pszText, nLength));
+  CPString* pstr = NewOwnKey(pszText, nLength, nCRC);
   if (pstr) pstr->AddRef();
   return pstr;
 }
@@ -86,7 +113,7 @@ CPString* CPDictionaryAssociation::KeepKeyString(CPString* pstrKey, bool* pbShar
   if (!pstrKey) return NewKeyString(nullptr);
   CPString* pstr = pstrKey;
   if (pstrKey->_get_nRefCount() == 0) {
-    pstr = CPString::NewInOneBlock(pstrKey->GetBuffer(), pstrKey->Length(), pstrKey->_get_nCRC());
+    pstr = NewOwnKey(pstrKey->GetBuffer(), pstrKey->Length(), pstrKey->_get_nCRC());
     if (!pstr) return nullptr;
   } else {
     *pbShared = true;

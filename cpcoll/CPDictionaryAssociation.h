@@ -15,8 +15,11 @@
 ///
 /// Storage: an entry is one 40-byte block of the node pool (no allocator
 /// header).  A key string that the entry makes itself (from a text, or as
-/// the copy of an unreferenced string) is one allocation holding the string
-/// and its text.
+/// the copy of an unreferenced string) is one allocation: a text that fits
+/// inside the CPString (up to 23 bytes) takes one pooled block of the
+/// string's size, a longer one a single block holding string and text.
+/// Either is an ordinary CPString to its holders, freed by its last
+/// Release.
 ///
 /// Costs: every operation is O(1) apart from the text copies and compares.
 ///

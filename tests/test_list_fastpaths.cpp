@@ -4,7 +4,9 @@
 // threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include <cpcoll/Cpdict.h>
 #include <cpcoll/cplist.h>
 #include <cpcoll/detail/node_pool.h>
+#include <util/crc16.h>
 
 #include "support/dictionary_inspector.h"
 #include "support/list_inspector.h"
@@ -149,23 +152,60 @@ TEST(CPListFastPaths, FreedEntriesAndTreeNodesAreReusedOnTheSameThread) {
   auto round = [&item] {
     CPTree* ptree = new CPTree;
     CPDictionary* pdct = new CPDictionary;
+    CPDictionary* ptext = new CPDictionary;
     for (unsigned long k = 0; k < 20000; ++k) {
       ptree->AddKeyNum(k, &item);
       pdct->AddKeyNum(k, &item);
+      ptext->AddKeyString(("k" + std::to_string(k)).c_str(), &item, nullptr);  // short: a pooled key string
     }
     delete ptree;
     pdct->DetachAll();
     delete pdct;
+    delete ptext;
   };
   round();
-  const std::size_t nLeaf = tarncoll::detail::NodeSlabCount(tarncoll::detail::kLeafBlockSize);
-  const std::size_t nEntry = tarncoll::detail::NodeSlabCount(tarncoll::detail::kEntryBlockSize);
+  using tarncoll::detail::NodeSlabCount;
+  const std::size_t nLeaf = NodeSlabCount(tarncoll::detail::kLeafBlockSize);
+  const std::size_t nEntry = NodeSlabCount(tarncoll::detail::kEntryBlockSize);
+  const std::size_t nString = NodeSlabCount(tarncoll::detail::kStringBlockSize);
   EXPECT_GE(nLeaf, 20000 * tarncoll::detail::kLeafBlockSize / tarncoll::detail::kNodeSlabBytes);
-  EXPECT_GE(nEntry, 20000 * tarncoll::detail::kEntryBlockSize / tarncoll::detail::kNodeSlabBytes);
+  EXPECT_GE(nEntry, 40000 * tarncoll::detail::kEntryBlockSize / tarncoll::detail::kNodeSlabBytes);
+  EXPECT_GE(nString, 20000 * tarncoll::detail::kStringBlockSize / tarncoll::detail::kNodeSlabBytes);
   for (int i = 0; i < 5; ++i) round();
-  EXPECT_EQ(tarncoll::detail::NodeSlabCount(tarncoll::detail::kLeafBlockSize), nLeaf);
-  EXPECT_EQ(tarncoll::detail::NodeSlabCount(tarncoll::detail::kEntryBlockSize), nEntry);
-  EXPECT_EQ(tarncoll::detail::NodeSlabCount(7), 0u);  // no such class
+  EXPECT_EQ(NodeSlabCount(tarncoll::detail::kLeafBlockSize), nLeaf);
+  EXPECT_EQ(NodeSlabCount(tarncoll::detail::kEntryBlockSize), nEntry);
+  EXPECT_EQ(NodeSlabCount(tarncoll::detail::kStringBlockSize), nString);
+  EXPECT_EQ(NodeSlabCount(7), 0u);  // no such class
+}
+
+// A dictionary's own short key string lives in a pool block, yet stays a
+// CPString with its own count: a caller that takes a reference keeps it,
+// text and CRC, after the entry is gone, and the last Release frees it.
+TEST(CPListFastPaths, PooledKeyStringOutlivesItsEntry) {
+  int a = 0;
+  CPDictionary dct;
+  dct.AddKeyString("short key", &a, nullptr);
+  dct.AddKeyString("a key text that is too long for the string's own room", &a, nullptr);
+  std::vector<CPString*> kept;
+  for (long i = 0; i < 2; ++i) {
+    CPString* pstr = dct.RetrieveDAIDX(i)->_get_pstrKey();
+    ASSERT_NE(pstr, nullptr);
+    EXPECT_EQ(pstr->_get_nRefCount(), 1);
+    pstr->AddRef();
+    kept.push_back(pstr);
+  }
+  dct.DetachAll();
+  std::vector<std::string> texts;
+  for (CPString* pstr : kept) {
+    EXPECT_EQ(pstr->_get_nRefCount(), 1);
+    EXPECT_EQ(pstr->_get_nCRC(), crc16::Update(0, pstr->GetBuffer(), pstr->Length()));
+    texts.push_back(pstr->GetBuffer());
+    *pstr = "renamed";  // still an ordinary string: assignable
+    EXPECT_STREQ(pstr->GetBuffer(), "renamed");
+    EXPECT_EQ(pstr->Release(), 0);
+  }
+  std::sort(texts.begin(), texts.end());
+  EXPECT_EQ(texts, (std::vector<std::string>{"a key text that is too long for the string's own room", "short key"}));
 }
 
 // Tree nodes are placed so that the fields a search reads (pvKey to
@@ -239,10 +279,13 @@ TEST(CPListFastPaths, TreeNodesAndEntriesMovingBetweenThreadsAreReused) {
   static int item = 0;
   auto addToTree = [](CPTree& t, int i) { t.AddKeyNum(static_cast<unsigned long>(i), &item); };
   auto addToDict = [](CPDictionary& d, int i) { d.AddKeyNum(static_cast<unsigned long>(i), &item); };
+  auto addTextToDict = [](CPDictionary& d, int i) { d.AddKeyString(("k" + std::to_string(i)).c_str(), &item, nullptr); };
   EXPECT_LE(NewSlabsForExchanges<CPTree>(tarncoll::detail::kLeafBlockSize, 20000, 6, addToTree), 1u);
   EXPECT_LE(NewSlabsForExchanges<CPTree>(tarncoll::detail::kLeafBlockSize, 500, 30, addToTree), 1u);
   EXPECT_LE(NewSlabsForExchanges<CPDictionary>(tarncoll::detail::kEntryBlockSize, 20000, 6, addToDict), 1u);
   EXPECT_LE(NewSlabsForExchanges<CPDictionary>(tarncoll::detail::kEntryBlockSize, 500, 30, addToDict), 1u);
+  EXPECT_LE(NewSlabsForExchanges<CPDictionary>(tarncoll::detail::kStringBlockSize, 20000, 6, addTextToDict), 1u);
+  EXPECT_LE(NewSlabsForExchanges<CPDictionary>(tarncoll::detail::kStringBlockSize, 500, 30, addTextToDict), 1u);
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ CPString::CPString(const char* pszText) : CPString() {
   if (pszText) Assign(pszText, std::strlen(pszText));
 }
 
+CPString::CPString(const char* pszText, unsigned long nLength, unsigned short nCRCOfText) : CPString() {
+  Assign(pszText, nLength, nCRCOfText);
+}
+
 // The copy takes the source's CRC along with its text: the CRC depends on
 // the text alone.
 CPString::CPString(const CPString& other) : Createable(other), nCRC(0), pszBuffer(u.szInline), nLength(0) {

@@ -81,6 +81,17 @@ class TARNCOLL_API CPString : public Createable {
   long _get_nBufferSize() const { return IsInline() ? static_cast<long>(eInline) : u.nBufferSize; }
   long Size() const { return _get_nBufferSize(); }  ///< as _get_nBufferSize()
 
+  /// Bytes a text may have, terminator included, to be kept inside the
+  /// string itself with no buffer of its own.
+  static unsigned long InlineCapacity() { return eInline; }
+
+ protected:
+  /// For derived strings whose text's CRC is already known: the first
+  /// nLength bytes of pszText (not null), CRC nCRCOfText.  A text of
+  /// InlineCapacity() bytes or more gets a buffer of its own (throws
+  /// std::bad_alloc when there is none).
+  CPString(const char* pszText, unsigned long nLength, unsigned short nCRCOfText);
+
  private:
   enum { eInline = 24 };
   bool IsInline() const { return pszBuffer == u.szInline; }

@@ -10,6 +10,7 @@ namespace detail {
 TARNCOLL_NODE_TLS NodeThreadCache t_nodeCache;
 TARNCOLL_NODE_TLS NodeThreadCache t_entryCache;
 TARNCOLL_NODE_TLS NodeThreadCache t_leafCache;
+TARNCOLL_NODE_TLS NodeThreadCache t_stringCache;
 
 namespace {
 
@@ -22,11 +23,14 @@ constexpr std::size_t kSlabBytes = kNodeSlabBytes;
 constexpr std::size_t kGone = SIZE_MAX;             // freeCount of a thread that has exited
 
 static_assert(kEntryBlockSize % alignof(void*) == 0 && kNodeBlockSize % alignof(void*) == 0 &&
-                  kLeafBlockSize % alignof(void*) == 0,
+                  kLeafBlockSize % alignof(void*) == 0 && kStringBlockSize % alignof(void*) == 0,
               "blocks must keep node alignment");
 static_assert(sizeof(NodeFreeBlock) <= kEntryBlockSize && sizeof(NodeFreeBlock) <= kNodeBlockSize &&
-                  sizeof(NodeFreeBlock) <= kLeafBlockSize,
+                  sizeof(NodeFreeBlock) <= kLeafBlockSize && sizeof(NodeFreeBlock) <= kStringBlockSize,
               "a free block must hold its links");
+static_assert(kStringBlockSize != kEntryBlockSize && kStringBlockSize != kNodeBlockSize &&
+                  kStringBlockSize != kLeafBlockSize,
+              "NodeSlabCount tells the classes apart by their block sizes");
 
 constexpr std::size_t kLine = 64;               // cache line
 constexpr std::size_t kAnyPlace = SIZE_MAX;     // SizeClass::lineOffset: no placement
@@ -64,6 +68,7 @@ static_assert(kLeafLineOffset % 16 == 0 &&
 SizeClass g_nodeClass(kNodeBlockSize, kAnyPlace);
 SizeClass g_entryClass(kEntryBlockSize, kAnyPlace);
 SizeClass g_leafClass(kLeafBlockSize, kLeafLineOffset);
+SizeClass g_stringClass(kStringBlockSize, kAnyPlace);
 
 // Caller holds sc.mutex for the four functions below.
 
@@ -131,6 +136,7 @@ struct ThreadExitFlush {
     FlushAtExit(g_nodeClass, t_nodeCache);
     FlushAtExit(g_entryClass, t_entryCache);
     FlushAtExit(g_leafClass, t_leafCache);
+    FlushAtExit(g_stringClass, t_stringCache);
   }
 };
 
@@ -223,6 +229,8 @@ void* TakeEntryBlockSlow() noexcept { return TakeSlow(g_entryClass, t_entryCache
 void GiveEntryBlockSlow(void* pv) noexcept { GiveSlow(g_entryClass, t_entryCache, pv); }
 void* TakeLeafBlockSlow() noexcept { return TakeSlow(g_leafClass, t_leafCache); }
 void GiveLeafBlockSlow(void* pv) noexcept { GiveSlow(g_leafClass, t_leafCache, pv); }
+void* TakeStringBlockSlow() noexcept { return TakeSlow(g_stringClass, t_stringCache); }
+void GiveStringBlockSlow(void* pv) noexcept { GiveSlow(g_stringClass, t_stringCache, pv); }
 
 std::size_t NodeSlabCount() noexcept { return SlabCount(g_nodeClass); }
 
@@ -234,6 +242,8 @@ std::size_t NodeSlabCount(std::size_t blockSize) noexcept {
       return SlabCount(g_entryClass);
     case kLeafBlockSize:
       return SlabCount(g_leafClass);
+    case kStringBlockSize:
+      return SlabCount(g_stringClass);
     default:
       return 0;
   }

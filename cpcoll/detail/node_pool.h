@@ -1,9 +1,11 @@
 // Internal: fixed-size blocks for the containers' nodes, so that adding and
 // removing an item costs a pointer pop and push instead of malloc and free.
 //
-// Three size classes, each with its own slabs, depot and thread cache:
+// Four size classes, each with its own slabs, depot and thread cache:
 //   kEntryBlockSize  40  dictionary entries (CPDictionaryAssociation)
 //   kNodeBlockSize   48  list nodes (CPBucket)
+//   kStringBlockSize 56  a dictionary's own key strings whose text fits
+//                        inside the CPString
 //   kLeafBlockSize   96  tree nodes (Leaf), placed 48 or 16 bytes past a
 //                        cache-line boundary, so that the fields a search
 //                        reads lie in one line
@@ -43,6 +45,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <util/CPString.h>
 #include <util/Createable.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -74,6 +77,8 @@ constexpr std::size_t kNodeBlockSize = 48;
 constexpr std::size_t kEntryBlockSize = 40;
 // Block size of the tree nodes' class.
 constexpr std::size_t kLeafBlockSize = 96;
+// Block size of the key strings' class: one CPString.
+constexpr std::size_t kStringBlockSize = sizeof(CPString);
 // Bytes of one slab (node_pool.cpp says why this many).
 constexpr std::size_t kNodeSlabBytes = 256 * 1024 - 32;
 // Blocks in one chain of a thread cache (see invariant 2).
@@ -101,6 +106,7 @@ struct NodeThreadCache {
 extern TARNCOLL_NODE_TLS NodeThreadCache t_nodeCache;   // list nodes
 extern TARNCOLL_NODE_TLS NodeThreadCache t_entryCache;  // dictionary entries
 extern TARNCOLL_NODE_TLS NodeThreadCache t_leafCache;   // tree nodes
+extern TARNCOLL_NODE_TLS NodeThreadCache t_stringCache; // dictionaries' key strings
 
 void* TakeNodeBlockSlow() noexcept;
 void GiveNodeBlockSlow(void* pv) noexcept;
@@ -108,6 +114,8 @@ void* TakeEntryBlockSlow() noexcept;
 void GiveEntryBlockSlow(void* pv) noexcept;
 void* TakeLeafBlockSlow() noexcept;
 void GiveLeafBlockSlow(void* pv) noexcept;
+void* TakeStringBlockSlow() noexcept;
+void GiveStringBlockSlow(void* pv) noexcept;
 
 namespace pool {
 
@@ -183,6 +191,11 @@ inline void GiveEntryBlock(void* pv) noexcept { pool::Give(t_entryCache, pv, Giv
 inline void* TakeLeafBlock() noexcept { return pool::Take(t_leafCache, kLeafBlockSize, TakeLeafBlockSlow); }
 // Takes back a block from TakeLeafBlock (from any thread).
 inline void GiveLeafBlock(void* pv) noexcept { pool::Give(t_leafCache, pv, GiveLeafBlockSlow); }
+
+// A block of kStringBlockSize bytes, or null when no memory is left.
+inline void* TakeStringBlock() noexcept { return pool::Take(t_stringCache, kStringBlockSize, TakeStringBlockSlow); }
+// Takes back a block from TakeStringBlock (from any thread).
+inline void GiveStringBlock(void* pv) noexcept { pool::Give(t_stringCache, pv, GiveStringBlockSlow); }
 
 // For tests: the slabs of the list nodes' class made so far (never fewer
 // later).
