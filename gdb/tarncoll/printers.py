@@ -91,6 +91,17 @@ def _c_text(ptr):
     return _text(raw, len(raw.encode("utf-8", "surrogateescape")))
 
 
+def _plain_object(ptr, type_name):
+    """The object at ptr as a value of the class type_name itself, read from
+    memory: unlike dereference(), gdb does not look for the object's run-time
+    class, whose type information a library built without debug
+    information does not have (a dictionary's own key strings are of an
+    internal class derived from CPString)."""
+    typ = _type(type_name)
+    data = gdb.selected_inferior().read_memory(int(ptr), typ.sizeof)
+    return gdb.Value(data, typ)
+
+
 def string_text(cpstring):
     """The text of a CPString value."""
     n = int(cpstring["nLength"])
@@ -150,7 +161,7 @@ def association_key(assoc):
     the numeric key as a gdb.Value of type long."""
     if int(assoc["bUseString"]):
         pstr = assoc["pstrKey"]
-        return True, (None if _is_null(pstr) else string_text(pstr.dereference()))
+        return True, (None if _is_null(pstr) else string_text(_plain_object(pstr, "CPString")))
     return False, assoc["nKeyCardinal"]
 
 
